@@ -1,0 +1,15 @@
+// Storage of the collector-wide state.
+#include "CollectorState.h"
+
+std::atomic<unsigned char> TerminateRequested{0};
+std::atomic<unsigned char> WriteFailed{0};
+
+void RaiseWriteFailure() {
+  WriteFailed = 1;
+  TerminateRequested = 1;
+}
+
+CollectorShared& Collector() {
+  static CollectorShared shared;
+  return shared;
+}
