@@ -216,6 +216,7 @@ bool PathResolver::IniPass() {
   PathResolver inner;
   inner.SetLog(log_);
   inner.SetComponentLocator(locator_);
+  inner.budget_ = budget_;
   bool read = inner.Resolve(ref.content);
   size_t keyColon = ref.content.rfind(':');
   size_t sectionColon = keyColon == std::string::npos || keyColon == 0 ? std::string::npos
@@ -238,22 +239,34 @@ bool PathResolver::IniPass() {
   return true;
 }
 
+bool PathResolver::AnyReference() const {
+  Reference probe;
+  return Find('%', '%', &probe) || Find('$', '$', &probe) || Find('{', '}', &probe) || Find('[', ']', &probe) ||
+         Find('|', '|', &probe);
+}
+
 bool PathResolver::Resolve(std::string& path) {
   work_ = path;
   success_ = true;
+  SweepBudget own;
+  const bool outermost = budget_ == nullptr;
+  if (outermost) budget_ = &own;
   bool anyFound = false;
-  for (int sweep = 0;; ++sweep) {
-    Reference probe;
-    if (sweep == kMaxSweeps && (Find('%', '%', &probe) || Find('$', '$', &probe) || Find('{', '}', &probe) ||
-                                Find('[', ']', &probe) || Find('|', '|', &probe))) {
-      // Each sweep handles at most one reference of a kind, so only a value that
-      // brings back its own reference keeps a path busy for this long.
-      LogEventF(log_, LogLevel::Error,
-                "Path %s still holds references after %d expansions; a value refers to itself, resolution stopped",
-                path.c_str(), kMaxSweeps);
-      success_ = false;
+  for (;;) {
+    if (budget_->left == 0) {
+      if (AnyReference()) {
+        // Each sweep handles at most one reference of a kind, so only a value that
+        // brings back its own reference keeps a path busy for this long.
+        if (!budget_->reported)
+          LogEventF(log_, LogLevel::Error,
+                    "Path %s still holds references after %d expansions; a value refers to itself, resolution stopped",
+                    path.c_str(), kMaxSweeps);
+        budget_->reported = true;
+        success_ = false;
+      }
       break;
     }
+    --budget_->left;
     bool found = EnvironmentPass();
     found = VariablePass() || found;
     found = ComponentPass() || found;
@@ -262,6 +275,7 @@ bool PathResolver::Resolve(std::string& path) {
     if (!found) break;
     anyFound = true;
   }
+  if (outermost) budget_ = nullptr;
   if (anyFound) {
     path = work_;
     if (success_)

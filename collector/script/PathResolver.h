@@ -15,6 +15,8 @@ class PathResolver {
   using LocateComponentFn = int(WINAPI*)(const char* component, char* path, DWORD* size);
 
   // Sweeps after which a path whose references keep producing references is given up.
+  // The temporary resolvers of INI references draw on the same allowance, so a value
+  // that nests INI references in itself cannot recurse without end either.
   static constexpr int kMaxSweeps = 128;
 
   // Decides once whether the installer is available (its library in the system folder).
@@ -42,7 +44,14 @@ class PathResolver {
     std::string content;
   };
 
+  // What is left of the sweep allowance of one resolution and its temporary resolvers.
+  struct SweepBudget {
+    int left = kMaxSweeps;
+    bool reported = false;
+  };
+
   bool Find(char opening, char closing, Reference* found) const;
+  bool AnyReference() const;
   void Replace(const Reference& ref, const std::string& value);
   void Fail(const Reference& ref);
 
@@ -60,4 +69,5 @@ class PathResolver {
   std::string dataDir_;
   std::string work_;
   bool success_ = true;
+  SweepBudget* budget_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -57,6 +58,7 @@ void CheckRows(PathResolver& resolver, const std::vector<Row>& rows) {
     EXPECT_EQ(row.log, LogLines(logPath)) << "resolving " << row.path;
     resolver.SetLog(nullptr);
   }
+  DeleteFileA(logPath.c_str());
 }
 
 std::vector<std::string> Resolved(const std::string& path) { return {"INFORMATION,Path resolved to " + path}; }
@@ -89,6 +91,9 @@ class PathResolverTest : public testing::Test {
     SetEnvironmentVariableA("QIRT_TWO", "two");
     SetEnvironmentVariableA("QIRT_SELF", "x%QIRT_SELF%");
     SetEnvironmentVariableA("QIRT_LONG", LongValue().c_str());
+    // "%%" hides the inner reference from the outer environment pass, so only the
+    // temporary resolver of the INI reference expands it, and meets the INI reference again.
+    SetEnvironmentVariableA("QIRT_NEST", "%%|%QIRT_NEST%|");
     SetEnvironmentVariableA("QIRT_REGREF", ("[" + kKeyRef + "Str]").c_str());
 
     HKEY key = nullptr;
@@ -108,7 +113,7 @@ class PathResolverTest : public testing::Test {
   }
 
   static void TearDownTestSuite() {
-    for (const char* name : {"QIRT_ONE", "QIRT_TWO", "QIRT_SELF", "QIRT_LONG", "QIRT_REGREF"})
+    for (const char* name : {"QIRT_ONE", "QIRT_TWO", "QIRT_SELF", "QIRT_NEST", "QIRT_LONG", "QIRT_REGREF"})
       SetEnvironmentVariableA(name, nullptr);
     RegDeleteTreeA(HKEY_CURRENT_USER, kTestKey.c_str());
     // Fails while another process still has its key there; the last one removes it.
@@ -156,6 +161,30 @@ TEST_F(PathResolverTest, EnvironmentReferences) {
   };
   PathResolver resolver;
   CheckRows(resolver, rows);
+}
+
+TEST_F(PathResolverTest, IniReferenceThatReproducesItselfEndsWithinTheSweepAllowance) {
+  const std::string logPath = TempPath("qir_resolver_nest.csv");
+  DeleteFileA(logPath.c_str());
+  LineFileWriter log(logPath);
+  PathResolver resolver;
+  resolver.SetLog(&log);
+  std::string path = "%%|%QIRT_NEST%|";
+  EXPECT_FALSE(resolver.Resolve(path));
+  const std::vector<std::string> lines = LogLines(logPath);
+  DeleteFileA(logPath.c_str());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(1, std::count(lines.begin(), lines.end(),
+                          "ERROR,Path %QIRT_NEST% still holds references after 128 expansions; a value refers to itself, "
+                          "resolution stopped"));
+  EXPECT_EQ("ERROR,Unable to resolve path (" + path + ")", lines.back());
+  EXPECT_EQ("%%#", path.substr(0, 3)) << path;
+
+  // The allowance belongs to one resolution: the next path starts afresh.
+  resolver.SetLog(nullptr);
+  std::string next = "%QIRT_ONE%";
+  EXPECT_TRUE(resolver.Resolve(next));
+  EXPECT_EQ("one", next);
 }
 
 TEST_F(PathResolverTest, CollectorVariables) {
