@@ -63,6 +63,7 @@ typedef struct KorbelTaskEnum_* HKORBELENUM;     /* task enumeration of REG_Open
  * or a connected remote registry. Roots belong to the library and are never closed. */
 typedef ULONG_PTR KORBEL_ROOT;
 #define KORBEL_ROOT_LOCAL_MACHINE ((KORBEL_ROOT)2)
+#define KORBEL_ROOT_NONE ((KORBEL_ROOT)~(ULONG_PTR)0) /* failure value; opens nothing */
 
 /* The registry flavour argument of HKEY_Make and REG_ConnectRegistry. */
 #define KORBEL_REGISTRY_WIN32 2
@@ -190,6 +191,7 @@ KORBEL_API HKEY WINAPI REG_TaskOpen2(HKEY defaultTaskWriteKey, HKEY defaultTaskO
                                      LPCWSTR newName, REGSAM access);
 KORBEL_API LONG WINAPI REG_OpenKeyEx(KORBEL_ROOT root, LPCWSTR path, LPWSTR keyClass, REGSAM access,
                                      HKEY* key);
+/* KORBEL_ROOT_NONE for a key that is not predefined or a flavour other than 2. */
 KORBEL_API KORBEL_ROOT WINAPI HKEY_Make(HKEY predefined, INT flavour);
 KORBEL_API BOOL WINAPI REG_GetOpt(HKEY key, INT option, void* buffer, DWORD size);
 KORBEL_API BOOL WINAPI REG_SetOpt(HKEY key, INT option, const void* buffer, DWORD size);

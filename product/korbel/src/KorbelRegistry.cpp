@@ -253,10 +253,10 @@ LONG WINAPI REG_OpenKeyEx(KORBEL_ROOT root, LPCWSTR path, LPWSTR keyClass, REGSA
 }
 
 KORBEL_ROOT WINAPI HKEY_Make(HKEY predefined, INT flavour) {
-  if (flavour != KORBEL_REGISTRY_WIN32) return 0;
+  if (flavour != KORBEL_REGISTRY_WIN32) return KORBEL_ROOT_NONE;
   for (ULONG_PTR i = 0; i < kPredefinedCount; ++i)
     if (kPredefined[i] == predefined) return i;
-  return 0;
+  return KORBEL_ROOT_NONE;
 }
 
 BOOL WINAPI REG_GetOpt(HKEY key, INT option, void* buffer, DWORD size) {
@@ -354,8 +354,8 @@ BOOL WINAPI REG_CloseKey(HKEY key) {
 
 LONG WINAPI REG_ConnectRegistry(LPCWSTR server, INT flavour, KORBEL_ROOT* root) {
   if (!root || flavour != KORBEL_REGISTRY_WIN32) return ERROR_INVALID_PARAMETER;
-  *root = 0;
-  KORBEL_ROOT found = 0;
+  *root = KORBEL_ROOT_NONE;
+  KORBEL_ROOT found = KORBEL_ROOT_NONE;
   if (!RootForServer(server, &found)) {
     LONG rc = static_cast<LONG>(GetLastError());
     return rc ? rc : ERROR_BAD_NETPATH;
