@@ -7,6 +7,9 @@
 #include <cwctype>
 #include <vector>
 
+const wchar_t kConfiguratorModule[] = L"Kestrune32.dll";
+const wchar_t kProductModule[] = L"Product.dll";
+const wchar_t kLoadErrorCaption[] = L"Vardex : Kestrune32.exe";
 const wchar_t kInstallDirKey[] = L"SOFTWARE\\Quillmont\\Orlan\\Vardex Enterprise\\CurrentVersion";
 const wchar_t kInstallDirValue[] = L"szInstallDir";
 const wchar_t kSharedComponentsKey[] = L"Software\\Quillmont\\Orlan\\Shared Components";
@@ -315,4 +318,26 @@ std::wstring BuildLoadErrorSummary(const LoadErrorLog& log) {
 void ShowLoadErrorSummary(const LoadErrorLog& log, const wchar_t* caption) {
   std::wstring text = BuildLoadErrorSummary(log);
   MessageBoxW(nullptr, text.c_str(), caption, MB_ICONWARNING | MB_SERVICE_NOTIFICATION);
+}
+
+bool LoadLanguageModules(LanguageModules& modules, LocatorPlatform& platform, LoadErrorLog& log,
+                         LoadErrorPresenter present) {
+  modules = LanguageModules();
+  // The product search runs only after the configurator's module is found, so the
+  // log shown always belongs to the module that is missing.
+  HMODULE configurator = ResourceLocator(kConfiguratorModule, log, platform);
+  HMODULE product = configurator ? ResourceLocator(kProductModule, log, platform) : nullptr;
+  if (!configurator || !product) {
+    if (configurator) FreeLibrary(configurator);
+    if (present) present(log, kLoadErrorCaption);
+    return false;
+  }
+  modules.configurator = configurator;
+  modules.product = product;
+  return true;
+}
+
+bool LoadLanguageModules(LanguageModules& modules) {
+  SystemLocatorPlatform platform;
+  return LoadLanguageModules(modules, platform, ProcessLoadErrors());
 }

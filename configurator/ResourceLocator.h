@@ -16,6 +16,11 @@ constexpr size_t kLanguageFolderChars = 7;  // "Res" and up to four hex digits
 // The summary is built in a buffer of 45,100 bytes.
 constexpr size_t kLoadErrorSummaryChars = 45100 / sizeof(wchar_t);
 
+// File names of the two modules and the caption of the box that lists failed attempts.
+extern const wchar_t kConfiguratorModule[];  // "Kestrune32.dll"
+extern const wchar_t kProductModule[];       // "Product.dll"
+extern const wchar_t kLoadErrorCaption[];    // "Vardex : Kestrune32.exe"
+
 // Registry places that the search reads, under HKEY_LOCAL_MACHINE.
 extern const wchar_t kInstallDirKey[];         // ...\Vardex Enterprise\CurrentVersion
 extern const wchar_t kInstallDirValue[];       // "szInstallDir"
@@ -93,3 +98,17 @@ LoadErrorLog& ProcessLoadErrors();
 std::wstring BuildLoadErrorSummary(const LoadErrorLog& log);
 // Shows the summary in a warning box without owner.
 void ShowLoadErrorSummary(const LoadErrorLog& log, const wchar_t* caption);
+
+// The configurator's two language modules, loaded at start.
+struct LanguageModules {
+  HMODULE configurator = nullptr;  // Kestrune32.dll: dialogs, icons, menu, sheet strings
+  HMODULE product = nullptr;       // Product.dll: product-wide strings
+};
+
+using LoadErrorPresenter = void (*)(const LoadErrorLog& log, const wchar_t* caption);
+
+// Loads Kestrune32.dll and then Product.dll. When one is missing, the failed attempts of
+// its search are presented (by default in the summary box) and nothing stays loaded.
+bool LoadLanguageModules(LanguageModules& modules, LocatorPlatform& platform, LoadErrorLog& log,
+                         LoadErrorPresenter present = ShowLoadErrorSummary);
+bool LoadLanguageModules(LanguageModules& modules);

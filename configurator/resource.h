@@ -22,8 +22,8 @@
 #define IDM_SHEET               200
 
 // ---------------------------------------------------------------------------------
-// Icons (Kestrune32.dll). The image list of the scan-locations page loads 1903-1906,
-// 1909, 1911 and 1912 in that order.
+// Icons (Kestrune32.dll), 32 and 16 pixels each. The image list of the scan-locations
+// page holds 1903, 1905, 1904, 1912, 1906, 1911 and 1909 in that order.
 #define IDI_APP                 1901  // program, sheet and notification boxes
 #define IDI_FILE                1903
 #define IDI_DRIVE               1904  // local drives, fixed disks

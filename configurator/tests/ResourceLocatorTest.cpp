@@ -2,6 +2,7 @@
 // which Res folders are tried in which order, when the install folder is searched,
 // what the load-error log keeps and how the summary lists it.
 #include "ResourceLocator.h"
+#include "resource.h"
 
 #include <gtest/gtest.h>
 
@@ -407,6 +408,47 @@ TEST(ResourceLocatorTest, LaterAttemptsShareTheLastLogSlot) {
   ASSERT_EQ(p.tried.size(), 12u);
   for (int i = 0; i < 9; ++i) EXPECT_EQ(Narrow(log.slots[i].path), Narrow(p.tried[i]));
   EXPECT_EQ(Narrow(log.slots[9].path), Narrow(p.tried[11]));
+}
+
+TEST(LanguageModulesTest, BothModulesOrNothingWithTheMissingModulesAttemptsPresented) {
+  static std::wstring presented;
+  static std::wstring caption;
+  auto present = [](const LoadErrorLog& log, const wchar_t* title) {
+    presented = BuildLoadErrorSummary(log);
+    caption = title;
+  };
+
+  Layout l;
+  l.Module(l.Program(), L"Res09");
+  FakePlatform p;
+  p.program = l.ProgramFile();
+  LoadErrorLog log;
+  LanguageModules modules;
+  presented.clear();
+  EXPECT_FALSE(LoadLanguageModules(modules, p, log, present));
+  EXPECT_EQ(modules.configurator, nullptr);
+  EXPECT_EQ(modules.product, nullptr);
+  EXPECT_EQ(Narrow(caption), "Vardex : Kestrune32.exe");
+  EXPECT_NE(presented.find(l.Program() + L"\\Res09\\Product.dll   : "), std::wstring::npos) << Narrow(presented);
+
+  ASSERT_TRUE(CopyFileW((ExeFolder() + L"\\..\\bin\\Res09\\Product.dll").c_str(),
+                        (l.Program() + L"\\Res09\\Product.dll").c_str(), FALSE));
+  presented.clear();
+  ASSERT_TRUE(LoadLanguageModules(modules, p, log, present));
+  EXPECT_TRUE(presented.empty());
+  wchar_t text[64] = {};
+  EXPECT_GT(LoadStringW(modules.product, IDS_PRODUCT_MYCOMPUTER, text, 64), 0);
+  EXPECT_NE(FindResourceW(modules.configurator, MAKEINTRESOURCEW(IDI_APP), RT_GROUP_ICON), nullptr);
+  FreeLibrary(modules.configurator);
+  FreeLibrary(modules.product);
+
+  // Without the configurator's module the product module is not searched at all.
+  Layout empty;
+  FakePlatform q;
+  q.program = empty.ProgramFile();
+  EXPECT_FALSE(LoadLanguageModules(modules, q, log, present));
+  for (const std::wstring& path : q.tried) EXPECT_EQ(path.find(L"Product.dll"), std::wstring::npos);
+  EXPECT_NE(presented.find(L"Kestrune32.dll   : "), std::wstring::npos);
 }
 
 TEST(LoadErrorSummaryTest, ListsEveryFailedPathOnceWithItsError) {
