@@ -1,4 +1,6 @@
-// The recording notification box of the configurator's tests.
+// What the configurator's notification box showed during a test: QMUTILU's box runs in
+// its recording mode (no window; every notice appended to a log file and answered with
+// a preset button), and the test reads the log back.
 #pragma once
 
 #include <string>
@@ -14,8 +16,17 @@ struct RecordedNotice {
   int caption;
 };
 
-std::vector<RecordedNotice>& RecordedNotices();
+// Binds QMUTILU.DLL from the build's bin folder (as the program's start does) and
+// switches its box to recording with an empty log; every question is answered yes.
+// Returns false when the library cannot be bound.
+bool StartNotifyRecorder();
+// Unbinds the libraries and leaves the recording mode.
+void StopNotifyRecorder();
+
+// The notices since the recorder started or was reset, oldest first.
+std::vector<RecordedNotice> RecordedNotices();
 std::vector<int> RecordedMessageNumbers();
-// The button every following question returns (kNotifyYes or kNotifyNo).
+// The button every following notice returns (kNotifyYes or kNotifyNo).
 void SetNotifyAnswer(int answer);
+// Empties the log and answers yes again.
 void ResetNotifyRecorder();

@@ -23,7 +23,7 @@ class ScratchRegistry : public ::testing::Test {
     SetEnvironmentVariableW(L"KORBEL_MACHINE_ROOT", base_.c_str());
     g_configMode = kModeStandalone;
     REG_SetConfigSrcDest(kModeStandalone);
-    ResetNotifyRecorder();
+    ASSERT_TRUE(StartNotifyRecorder()) << "QMUTILU.DLL of the build cannot be bound";
     ASSERT_TRUE(Korbel_init());
   }
   void TearDown() override {
@@ -31,6 +31,7 @@ class ScratchRegistry : public ::testing::Test {
     RegDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\QirexTest");  // only once no other test holds a key there
     SetEnvironmentVariableW(L"KORBEL_MACHINE_ROOT", nullptr);
+    StopNotifyRecorder();
     g_configMode = kModeStandalone;
     REG_SetConfigSrcDest(kModeStandalone);
   }

@@ -313,7 +313,7 @@ TEST_F(TaskStorageTest, ExportAndImportThroughAFile) {
   SetNotifyAnswer(kNotifyNo);
   EXPECT_FALSE(ExportOptions(*ctx_, nullptr, path.c_str()));
   ASSERT_THAT(RecordedMessageNumbers(), ElementsAre(taskmsg::kOverwriteQuestion));
-  const RecordedNotice& question = RecordedNotices()[0];
+  const RecordedNotice question = RecordedNotices()[0];
   EXPECT_EQ(path, question.insert);
   EXPECT_EQ(taskmsg::kOverwriteYes, question.button1);
   EXPECT_EQ(taskmsg::kOverwriteNo, question.button2);
