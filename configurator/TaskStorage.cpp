@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Notify.h"
+#include "PlatformLibraryLoader.h"
 
 namespace {
 
@@ -63,7 +64,8 @@ bool FileExists(const wchar_t* path) {
 
 // The record's stored name of a scan item, as SaveScanOptions will store it.
 std::wstring StoredScanItem(const ScanOptions& options, int index) {
-  const auto* text = static_cast<const wchar_t*>(Korbel_ItemsGetAt(options.hScanItems, index));
+  auto getAt = QmUtil().UTIL_ARRAY_GetAt;
+  const auto* text = getAt && options.hScanItems ? static_cast<const wchar_t*>(getAt(options.hScanItems, index)) : nullptr;
   return text ? std::wstring(text) : std::wstring();
 }
 

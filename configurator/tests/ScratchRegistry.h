@@ -12,6 +12,7 @@
 
 #include "Korbel.h"
 #include "NotifyRecorder.h"
+#include "PlatformLibraryLoader.h"
 #include "TaskContext.h"
 
 class ScratchRegistry : public ::testing::Test {
@@ -103,12 +104,15 @@ struct Record {
   ScanOptions* options;
 };
 
-// Appends a stored item name to a record's item array.
+// Appends a stored item name to a record's item array, as the scan-locations page does.
 inline void AddItem(ScanOptions& options, const wchar_t* text) {
   auto* item = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SCANOPT_ITEM_BYTES));
   lstrcpynW(item, text, SCANOPT_ITEM_BYTES / sizeof(wchar_t));
-  ASSERT_TRUE(Korbel_ItemsAdd(&options.hScanItems, item));
+  ASSERT_NE(nullptr, QmUtil().UTIL_ARRAY_Add);
+  ASSERT_TRUE(QmUtil().UTIL_ARRAY_Add(&options.hScanItems, item));
 }
+
+inline int ItemCount(const ScanOptions& options) { return QmUtil().UTIL_ARRAY_GetCount(options.hScanItems); }
 
 inline void WriteTextFile(const std::wstring& path, const std::string& text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -119,6 +123,6 @@ inline void WriteTextFile(const std::wstring& path, const std::string& text) {
 }
 
 inline std::wstring ItemAt(const ScanOptions& options, int index) {
-  auto* text = static_cast<const wchar_t*>(Korbel_ItemsGetAt(options.hScanItems, index));
+  auto* text = static_cast<const wchar_t*>(QmUtil().UTIL_ARRAY_GetAt(options.hScanItems, index));
   return text ? text : L"<none>";
 }

@@ -152,7 +152,7 @@ TEST_F(TaskStorageTest, TemporaryTaskStartsFromDefaultsOrAnOptionsFile) {
   lstrcpyW(ctx_->optionsFile, path.c_str());
   ASSERT_EQ(0, Open());
   EXPECT_EQ(50, ctx_->options.nUtilisation);
-  ASSERT_EQ(2, Korbel_ItemsGetCount(ctx_->options.hScanItems));
+  ASSERT_EQ(2, ItemCount(ctx_->options));
   EXPECT_EQ(L"C:\\ONE", ItemAt(ctx_->options, 0));
   EXPECT_EQ(L"D:\\", ItemAt(ctx_->options, 1));
   CloseTaskKeys(*ctx_);
@@ -323,7 +323,7 @@ TEST_F(TaskStorageTest, ExportAndImportThroughAFile) {
   FreeScanOptionsResources(&ctx_->options);
   ASSERT_TRUE(ImportOptions(*ctx_, nullptr, path.c_str()));
   EXPECT_EQ(60, ctx_->options.nUtilisation);
-  ASSERT_EQ(1, Korbel_ItemsGetCount(ctx_->options.hScanItems));
+  ASSERT_EQ(1, ItemCount(ctx_->options));
   EXPECT_EQ(L"E:\\WORK\\", ItemAt(ctx_->options, 0));
   EXPECT_EQ(path, ctx_->optionsFile);
   EXPECT_EQ(1, events_.reloads);

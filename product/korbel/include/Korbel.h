@@ -35,10 +35,11 @@
  * HKEY_CURRENT_USER that stands in for the local HKEY_LOCAL_MACHINE root, so that a
  * test can keep its scratch tasks apart from an installed product.
  *
- * Scan-item arrays: until the QMUTILU array functions are merged, KORBEL owns the
- * scan-item list behind the HUTILARRAY handle and exports the Korbel_Items* family
- * with the same shape (create with 0, 0; add through the handle's address). Items are
- * 2,048-byte strings from HeapAlloc(GetProcessHeap()); the array owns them once added.
+ * Scan items are a QMUTILU array (UTIL_ARRAY_*, the same handle type as QMUTILU's
+ * HQMARRAY) of 2,048-byte strings from HeapAlloc(GetProcessHeap()); a null handle is
+ * an empty list. The record owns its array and items: FreeScanOptionsResources and a
+ * load into the record free them, whatever the array's own flags. KORBEL uses the
+ * QMUTILU.DLL the process has loaded, or loads it from its own folder or by name.
  */
 #pragma once
 
@@ -55,7 +56,7 @@ extern "C" {
 #endif
 
 /* Opaque handles of other product libraries. */
-typedef struct UtilArray_* HUTILARRAY;           /* scan-item array (QMUTILU array) */
+typedef struct QmArray_* HUTILARRAY;             /* scan-item array (QMUTILU array) */
 typedef struct PolvaneExclusions_* HEXCLUSIONS;  /* exclusions object of the file-type library */
 typedef struct KorbelTaskEnum_* HKORBELENUM;     /* task enumeration of REG_Open */
 
@@ -208,13 +209,6 @@ KORBEL_API BOOL WINAPI UIP(INT area, INT item, HKEY productKey);
 KORBEL_API BOOL WINAPI SetLastScanFileAt(LPCWSTR server, LPCWSTR task, LPCWSTR file, INT itemIndex);
 KORBEL_API BOOL WINAPI MID_WriteFlag(LPCWSTR flagName);
 KORBEL_API BOOL WINAPI GetComponentPath(LPCWSTR component, LPWSTR buffer, DWORD chars);
-
-/* ---- scan-item arrays (interim, see above) ---- */
-KORBEL_API HUTILARRAY WINAPI Korbel_ItemsCreate(INT reserved1, INT reserved2);
-KORBEL_API void WINAPI Korbel_ItemsDestroy(HUTILARRAY array);
-KORBEL_API BOOL WINAPI Korbel_ItemsAdd(HUTILARRAY* array, void* item);
-KORBEL_API INT WINAPI Korbel_ItemsGetCount(HUTILARRAY array);
-KORBEL_API void* WINAPI Korbel_ItemsGetAt(HUTILARRAY array, INT index);
 
 /* ---- dialogs, help and shell checks ----
  * Not available in this build: each returns its failure value (FALSE, 0 or NULL) with

@@ -95,18 +95,20 @@ bool WriteTaskOptions(HKEY key, const OptionList& options, bool* changed);
 
 // Record codec.
 void DefaultOptions(ScanOptions& record);  // fields only; the item array is left alone
-OptionList EncodeOptions(const ScanOptions& record);
+// Fails only when the record's items cannot be read.
+bool EncodeOptions(const ScanOptions& record, OptionList& out);
 // Fills record (item array included) from options; missing values take defaults.
+// On failure the record's new item array is already released.
 bool DecodeOptions(const OptionList& options, ScanOptions& record);
 std::string FormatOptionsFile(const OptionList& options);
 bool ParseOptionsFile(const std::string& text, OptionList& out);
 
-// Interim scan-item arrays.
-HUTILARRAY ItemsCreate();
-bool ItemsValid(HUTILARRAY array);
-void ItemsDestroy(HUTILARRAY array);
-bool ItemsAddCopy(HUTILARRAY array, const std::wstring& text);
-int ItemsCount(HUTILARRAY array);
-const wchar_t* ItemsAt(HUTILARRAY array, int index);
+// Scan-item arrays (QMUTILU arrays of heap strings). A null array is an empty list.
+bool ItemsAddCopy(HUTILARRAY* array, const std::wstring& text);
+bool ItemsRead(HUTILARRAY array, std::vector<std::wstring>& out);
+void ItemsFree(HUTILARRAY array);
+
+// Folder of KORBEL.dll, with a trailing backslash.
+std::wstring ModuleFolder();
 
 }  // namespace korbel

@@ -58,25 +58,6 @@ bool CanWrite(HKEY parent, const std::wstring& path) {
   return OpenUnder(parent, path, KEY_READ | KEY_WRITE, key) == ERROR_SUCCESS;
 }
 
-std::wstring ModuleFolder() {
-  HMODULE self = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&ModuleFolder), &self))
-    return {};
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD got = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-    if (got == 0) return {};
-    if (got < path.size()) {
-      path.resize(got);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  size_t slash = path.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 }  // namespace
 
 void RememberKeyRoot(HKEY key, KORBEL_ROOT root) {
@@ -97,6 +78,26 @@ void ForgetKeyRoot(HKEY key) {
   KeyRoots().erase(key);
 }
 
+std::wstring ModuleFolder() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&ModuleFolder), &self))
+    return {};
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD got = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+    if (got == 0) return {};
+    if (got < path.size()) {
+      path.resize(got);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+
 }  // namespace korbel
 
 using namespace korbel;
@@ -113,7 +114,8 @@ BOOL WINAPI Korbel_init(void) {
     if (CreateUnder(root.get(), TaskPath(nullptr, false), KEY_READ | KEY_WRITE, created) == ERROR_SUCCESS) {
       auto record = NewRecord();
       DefaultOptions(*record);
-      WriteTaskOptions(created.get(), EncodeOptions(*record), nullptr);
+      OptionList values;
+      if (EncodeOptions(*record, values)) WriteTaskOptions(created.get(), values, nullptr);
     }
   }
   return TRUE;
@@ -151,12 +153,8 @@ BOOL WINAPI LoadScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, DWORD re
   }
   auto loaded = NewRecord();
   loaded->hExclusions = options->hExclusions;
-  if (!DecodeOptions(values, *loaded)) {
-    ItemsDestroy(loaded->hScanItems);
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  if (options->hScanItems != loaded->hScanItems) ItemsDestroy(options->hScanItems);
+  if (!DecodeOptions(values, *loaded)) return FALSE;
+  ItemsFree(options->hScanItems);
   CopyMemory(options, loaded.get(), sizeof(ScanOptions));
   if (editable) *editable = canWrite;
   return TRUE;
@@ -169,7 +167,8 @@ BOOL WINAPI SaveScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, BOOL tem
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  OptionList values = EncodeOptions(*options);
+  OptionList values;
+  if (!EncodeOptions(*options, values)) return FALSE;
   if (file && *file) {
     if (!WriteWholeFile(file, FormatOptionsFile(values))) return FALSE;
     if (changed) *changed = TRUE;
@@ -192,7 +191,7 @@ BOOL WINAPI SaveScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, BOOL tem
 
 void WINAPI FreeScanOptionsResources(ScanOptions* options) {
   if (!options) return;
-  ItemsDestroy(options->hScanItems);
+  ItemsFree(options->hScanItems);
   options->hScanItems = nullptr;
 }
 

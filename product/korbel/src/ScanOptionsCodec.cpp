@@ -184,8 +184,8 @@ void DefaultOptions(ScanOptions& record) {
     if (field.kind == Kind::Number) SetNumber(record, field.offset, field.defaultNumber);
 }
 
-OptionList EncodeOptions(const ScanOptions& record) {
-  OptionList out;
+bool EncodeOptions(const ScanOptions& record, OptionList& out) {
+  out.clear();
   for (const Field& field : kOptionFields) {
     OptionValue value;
     value.number = field.number;
@@ -205,13 +205,10 @@ OptionList EncodeOptions(const ScanOptions& record) {
       }
       case Kind::Items: {
         value.type = REG_MULTI_SZ;
-        HUTILARRAY items = record.hScanItems;
-        int count = ItemsValid(items) ? ItemsCount(items) : 0;
-        for (int i = 0; i < count; ++i) {
-          const wchar_t* item = ItemsAt(items, i);
-          size_t chars = item ? BoundedLength(item, SCANOPT_ITEM_BYTES / sizeof(wchar_t) - 1) : 0;
-          if (chars) AppendText(value.data, item, chars);
-        }
+        std::vector<std::wstring> items;
+        if (!ItemsRead(record.hScanItems, items)) return false;
+        for (const std::wstring& item : items)
+          if (!item.empty()) AppendText(value.data, item.data(), item.size());
         value.data.insert(value.data.end(), sizeof(wchar_t), 0);
         break;
       }
@@ -224,7 +221,7 @@ OptionList EncodeOptions(const ScanOptions& record) {
     }
     out.push_back(std::move(value));
   }
-  return out;
+  return true;
 }
 
 bool DecodeOptions(const OptionList& options, ScanOptions& record) {
@@ -232,9 +229,6 @@ bool DecodeOptions(const OptionList& options, ScanOptions& record) {
   for (const OptionValue& value : options) byNumber[value.number] = &value;
   record.hScanItems = nullptr;
   DefaultOptions(record);
-  HUTILARRAY items = ItemsCreate();
-  if (!items) return false;
-  record.hScanItems = items;
   for (const Field& field : kOptionFields) {
     auto found = byNumber.find(field.number);
     if (found == byNumber.end()) continue;
@@ -264,7 +258,11 @@ bool DecodeOptions(const OptionList& options, ScanOptions& record) {
       case Kind::Items:
         if (value.type == REG_MULTI_SZ)
           for (const std::wstring& item : SplitMulti(value.data))
-            if (!ItemsAddCopy(items, item)) return false;
+            if (!ItemsAddCopy(&record.hScanItems, item)) {
+              ItemsFree(record.hScanItems);
+              record.hScanItems = nullptr;
+              return false;
+            }
         break;
       case Kind::Schedule:
         if (value.type == REG_BINARY && value.data.size() == sizeof(KORBEL_SCHEDULE))
