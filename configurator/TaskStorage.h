@@ -6,23 +6,24 @@
 #include <windows.h>
 
 #include "TaskContext.h"
+#include "resource.h"
 
 // Numbered messages of the language module that storage shows or returns.
 namespace taskmsg {
-constexpr int kKeysFailed = 2061;
-constexpr int kSaveFailed = 2123;
-constexpr int kScanRunning = 2151;
-constexpr int kTaskNotFound = 2171;
-constexpr int kDefaultsFailed = 2172;
-constexpr int kSaveAsDefaultQuestion = 2181;
-constexpr int kOptionsFileFailed = 2183;
-constexpr int kOverwriteYes = 2185;
-constexpr int kOverwriteQuestion = 2186;
-constexpr int kOverwriteNo = 2188;
-constexpr int kResumeResetFailed = 2189;
-constexpr int kNameTaken = 2216;
-constexpr int kCreateFailed = 2217;
-constexpr int kDefaultLogPath = 2089;  // string, not a message
+constexpr int kKeysFailed = IDS_MSG_KEYS_FAILED;
+constexpr int kSaveFailed = IDS_MSG_SAVE_FAILED;
+constexpr int kScanRunning = IDS_MSG_SAVE_RUNNING;
+constexpr int kTaskNotFound = IDS_MSG_OPEN_FAILED;
+constexpr int kDefaultsFailed = IDS_MSG_DEFAULTS_FAILED;
+constexpr int kSaveAsDefaultQuestion = IDS_ASK_SAVE_DEFAULT;
+constexpr int kOptionsFileFailed = IDS_MSG_OPTFILE_FAILED;
+constexpr int kOverwriteYes = IDS_BUTTON_OVERWRITE;
+constexpr int kOverwriteQuestion = IDS_ASK_OVERWRITE;
+constexpr int kOverwriteNo = IDS_BUTTON_CANCEL;
+constexpr int kResumeResetFailed = IDS_MSG_RESUME_FAILED;
+constexpr int kNameTaken = IDS_MSG_NAME_TAKEN;
+constexpr int kCreateFailed = IDS_MSG_CREATE_FAILED;
+constexpr int kDefaultLogPath = IDS_DEFAULT_LOGPATH;  // string, not a message
 }  // namespace taskmsg
 
 // Policy items of UIP.

@@ -287,6 +287,29 @@ TEST_F(KorbelTest, TaskEntriesInStandaloneAndMidModes) {
   REG_CloseKey(product);
 }
 
+// A task name is one key below Tasks: a backslash would reach into another task's
+// keys (its resume points, say), so such names open and store nothing.
+TEST_F(KorbelTest, TaskNamesThatAreNotOneKeyAreRefused) {
+  Record record;
+  ASSERT_TRUE(LoadScanOptions(nullptr, nullptr, nullptr, 0, record.options, nullptr));
+  ASSERT_TRUE(SaveScanOptions(nullptr, L"Real", nullptr, FALSE, record.options, nullptr));
+  const std::wstring refused[] = {L"Real\\ResumePoints", L"..\\DefaultTask", std::wstring(256, L'n')};
+  for (const std::wstring& name : refused) {
+    KORBEL_ROOT root = 0;
+    HKEY key = nullptr;
+    EXPECT_FALSE(SaveScanOptions(nullptr, name.c_str(), nullptr, FALSE, record.options, nullptr)) << name.size();
+    EXPECT_FALSE(LoadScanOptions(nullptr, name.c_str(), nullptr, 0, record.options, nullptr)) << name.size();
+    SetMode(kModeMidRW);
+    EXPECT_FALSE(REG_TaskOpenEntry(nullptr, name.c_str(), 1, &root, &key)) << name.size();
+    SetMode(kModeStandalone);
+    EXPECT_FALSE(SetLastScanFileAt(nullptr, name.c_str(), L"", 0)) << name.size();
+  }
+  EXPECT_FALSE(KeyExists(L"Tasks\\Real\\ResumePoints"));
+  EXPECT_FALSE(KeyExists(L"Tasks\\.."));
+  const std::wstring longest(255, L'n');
+  EXPECT_TRUE(SaveScanOptions(nullptr, longest.c_str(), nullptr, FALSE, record.options, nullptr));
+}
+
 TEST_F(KorbelTest, TaskOpen2CreatesFromTheDefaultTaskOnce) {
   SetDword(L"DefaultTask", L"Option120", 60);
   KORBEL_ROOT root = 0;

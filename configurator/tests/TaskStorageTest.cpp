@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ScratchRegistry.h"
+#include "QmTestSupport.h"
 #include "TaskStorage.h"
 
 namespace {
@@ -189,6 +190,17 @@ TEST_F(TaskStorageTest, ValueLimits) {
     EXPECT_EQ(c.wantLogLimit, ctx_->options.dwLogSizeLimit) << c.logLimit;
     EXPECT_STREQ(L"C:\\log.txt", ctx_->options.szLogPath);
   }
+}
+
+TEST_F(TaskStorageTest, EmptyLogPathTakesTheLanguageModulesDefault) {
+  std::wstring module = qmtest::BinFolder() + L"\\Res09\\Kestrune32.dll";
+  HMODULE language = LoadLibraryExW(module.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(nullptr, language) << GetLastError();
+  ctx_->languageModule = language;
+  ctx_->options.szLogPath[0] = L'\0';
+  ApplyValueLimits(*ctx_);
+  EXPECT_STREQ(L"%ALLUSERSPROFILE%\\Quillmont\\Vardex Enterprise\\ScanLog.txt", ctx_->options.szLogPath);
+  FreeLibrary(language);
 }
 
 TEST_F(TaskStorageTest, SaveWhileScanningWarnsAndStillSaves) {

@@ -69,6 +69,9 @@ bool RootForServer(LPCWSTR server, KORBEL_ROOT* root);
 LONG OpenUnder(HKEY parent, const std::wstring& path, REGSAM access, Key& out);
 LONG CreateUnder(HKEY parent, const std::wstring& path, REGSAM access, Key& out);
 
+// A task name is one registry key name: no backslash, at most 255 characters. None
+// or empty (the default task) is usable too.
+bool UsableTaskName(LPCWSTR task);
 // Relative path of a task's key below the root: default task when the name is empty.
 std::wstring TaskPath(LPCWSTR task, bool temporary);
 

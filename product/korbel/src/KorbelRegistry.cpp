@@ -164,6 +164,14 @@ LONG CreateUnder(HKEY parent, const std::wstring& path, REGSAM access, Key& out)
                          out.put(), nullptr);
 }
 
+bool UsableTaskName(LPCWSTR task) {
+  if (!task) return true;
+  size_t chars = 0;
+  for (; task[chars]; ++chars)
+    if (task[chars] == L'\\' || chars >= 255) return false;
+  return true;
+}
+
 std::wstring TaskPath(LPCWSTR task, bool temporary) {
   std::wstring path = kProductPath;
   path += L'\\';

@@ -138,6 +138,10 @@ BOOL WINAPI LoadScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, DWORD re
       return FALSE;
     }
   } else {
+    if (!UsableTaskName(task)) {
+      SetLastError(ERROR_INVALID_NAME);
+      return FALSE;
+    }
     KORBEL_ROOT rootValue = 0;
     if (!RootForServer(server, &rootValue)) return FALSE;
     RootKey root(rootValue);
@@ -174,6 +178,10 @@ BOOL WINAPI SaveScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, BOOL tem
     if (changed) *changed = TRUE;
     return TRUE;
   }
+  if (!UsableTaskName(task)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
   KORBEL_ROOT rootValue = 0;
   if (!RootForServer(server, &rootValue)) return FALSE;
   RootKey root(rootValue);
@@ -201,6 +209,10 @@ BOOL WINAPI REG_TaskOpenEntry(LPCWSTR server, LPCWSTR task, INT write, KORBEL_RO
     return FALSE;
   }
   *key = nullptr;
+  if (!UsableTaskName(task)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return FALSE;
+  }
   KORBEL_ROOT rootValue = 0;
   if (!RootForServer(server, &rootValue)) return FALSE;
   *root = rootValue;
@@ -225,7 +237,7 @@ BOOL WINAPI REG_TaskOpenEntry(LPCWSTR server, LPCWSTR task, INT write, KORBEL_RO
 
 HKEY WINAPI REG_TaskOpen2(HKEY defaultTaskWriteKey, HKEY defaultTaskOptionsKey, LPCWSTR newName, REGSAM access) {
   KORBEL_ROOT rootValue = 0;
-  if (!defaultTaskOptionsKey || !newName || !*newName || wcschr(newName, L'\\') ||
+  if (!defaultTaskOptionsKey || !newName || !*newName || !UsableTaskName(newName) ||
       !KeyRoot(defaultTaskWriteKey, &rootValue)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -271,7 +283,7 @@ BOOL WINAPI UIP(INT area, INT item, HKEY productKey) {
 }
 
 BOOL WINAPI SetLastScanFileAt(LPCWSTR server, LPCWSTR task, LPCWSTR file, INT itemIndex) {
-  if (!task || !*task || itemIndex < 0) {
+  if (!task || !*task || !UsableTaskName(task) || itemIndex < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
