@@ -69,6 +69,15 @@ std::wstring StoredScanItem(const ScanOptions& options, int index) {
   return text ? std::wstring(text) : std::wstring();
 }
 
+// An item array and its heap strings, which the array itself may not own.
+void FreeItemArray(HUTILARRAY array) {
+  const QmUtilTable& util = QmUtil();
+  if (!array || !util.UTIL_ARRAY_RemoveAt || !util.UTIL_ARRAY_Destroy) return;
+  for (int i = util.UTIL_ARRAY_GetCount(array) - 1; i >= 0; --i)
+    if (void* item = util.UTIL_ARRAY_RemoveAt(array, i)) HeapFree(GetProcessHeap(), 0, item);
+  util.UTIL_ARRAY_Destroy(array);
+}
+
 // After a load, reset or import has replaced the record.
 void AfterReload(TaskContext& ctx) {
   ApplyValueLimits(ctx);
@@ -137,6 +146,19 @@ int OpenTaskKeys(TaskContext& ctx) {
   if (!REG_TaskOpenEntry(ServerArg(ctx), L"", 0, &root, &ctx.defaultReadKey)) return taskmsg::kKeysFailed;
   REG_OpenKeyEx(root, kDefaultTaskKeyPath, nullptr, KEY_READ, &ctx.defaultOptionsKey);
   REG_TaskOpenEntry(ServerArg(ctx), L"", 1, &root, &ctx.defaultWriteKey);
+  return 0;
+}
+
+int OpenTaskAtStart(TaskContext& ctx, const wchar_t* displayName) {
+  if (int message = LoadTaskAtStart(ctx)) return message;
+  if (int message = OpenTaskKeys(ctx)) return message;
+  if (ctx.commandLineItems) {
+    FreeItemArray(ctx.options.hScanItems);
+    ctx.options.hScanItems = ctx.commandLineItems;
+    ctx.commandLineItems = nullptr;
+  }
+  ApplyValueLimits(ctx);
+  if (displayName && *displayName) lstrcpynW(ctx.options.szDisplayName, displayName, kDisplayNameChars);
   return 0;
 }
 

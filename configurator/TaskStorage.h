@@ -64,6 +64,12 @@ int LoadTaskAtStart(TaskContext& ctx);
 // already opened stay in the context for CloseTaskKeys.
 int OpenTaskKeys(TaskContext& ctx);
 void CloseTaskKeys(TaskContext& ctx);
+// The whole opening at start: loads the task, opens its keys, lets the command-line
+// scan items (ctx.commandLineItems, moved into the record) replace the loaded ones,
+// applies the value limits and puts displayName (TASKNAME; none keeps the loaded one)
+// over the display name. Returns 0 or the message number; on failure the caller
+// releases the record (FreeScanOptionsResources) and the keys (CloseTaskKeys).
+int OpenTaskAtStart(TaskContext& ctx, const wchar_t* displayName);
 
 // Holds the loaded record to the limits the pages can show.
 void ApplyValueLimits(TaskContext& ctx);

@@ -165,6 +165,39 @@ TEST_F(TaskStorageTest, TemporaryTaskStartsFromDefaultsOrAnOptionsFile) {
   EXPECT_EQ(taskmsg::kDefaultsFailed, LoadTaskAtStart(*ctx_));
 }
 
+TEST_F(TaskStorageTest, StartPutsCommandLineItemsAndTaskNameOverTheLoadedTask) {
+  Record stored;
+  ASSERT_TRUE(LoadScanOptions(nullptr, nullptr, nullptr, 0, stored.options, nullptr));
+  AddItem(*stored.options, L"C:\\STORED\\");
+  stored->nUtilisation = 5;
+  ASSERT_TRUE(SaveScanOptions(nullptr, L"Started", nullptr, FALSE, stored.options, nullptr));
+
+  Named(L"Started");
+  for (const wchar_t* item : {L"D:\\ONE", L"E:\\TWO\\"}) {
+    auto* text = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SCANOPT_ITEM_BYTES));
+    lstrcpynW(text, item, SCANOPT_ITEM_BYTES / sizeof(wchar_t));
+    ASSERT_TRUE(QmUtil().UTIL_ARRAY_Add(&ctx_->commandLineItems, text));
+  }
+  ctx_->itemsFromCommandLine = TRUE;
+  ASSERT_EQ(0, OpenTaskAtStart(*ctx_, L"From the command line"));
+  EXPECT_EQ(nullptr, ctx_->commandLineItems) << "moved into the record";
+  ASSERT_EQ(2, ItemCount(ctx_->options));
+  EXPECT_EQ(L"D:\\ONE", ItemAt(ctx_->options, 0));
+  EXPECT_EQ(L"E:\\TWO\\", ItemAt(ctx_->options, 1));
+  EXPECT_EQ(90, ctx_->options.nUtilisation) << "limits applied";
+  EXPECT_STREQ(L"From the command line", ctx_->options.szDisplayName);
+  CloseTaskKeys(*ctx_);
+
+  // Without items or a name the loaded ones stay; a failed load names its message.
+  ASSERT_EQ(0, OpenTaskAtStart(*ctx_, nullptr));
+  ASSERT_EQ(1, ItemCount(ctx_->options));
+  EXPECT_EQ(L"C:\\STORED\\", ItemAt(ctx_->options, 0));
+  EXPECT_STREQ(L"Default task", ctx_->options.szDisplayName);
+  CloseTaskKeys(*ctx_);
+  Named(L"Missing");
+  EXPECT_EQ(taskmsg::kTaskNotFound, OpenTaskAtStart(*ctx_, L"ignored"));
+}
+
 TEST_F(TaskStorageTest, ValueLimits) {
   struct Case {
     int utilisation, action;
