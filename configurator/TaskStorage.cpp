@@ -57,7 +57,10 @@ void CloseKey(HKEY& key) {
   key = nullptr;
 }
 
+// Through QMKRNLU, as every file check of the configurator; the platform answers only
+// while the library is not bound.
 bool FileExists(const wchar_t* path) {
+  if (auto exists = QmKrnl().KRNL_FileExists) return exists(path) != FALSE;
   DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
