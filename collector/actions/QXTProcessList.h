@@ -1,0 +1,54 @@
+// PROCESS_LIST action: writes the names of the running processes into a text file,
+// one per line. The NT platform's performance data is the first source, the process
+// snapshot of the kernel library the other (and the fallback when the first is empty).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "LineFileWriter.h"
+
+class QXTProcessList {
+ public:
+  QXTProcessList(const std::string& outputPath, LineFileWriter* log);
+  QXTProcessList(const QXTProcessList&) = delete;
+  QXTProcessList& operator=(const QXTProcessList&) = delete;
+
+  // Always true; the outcome is logged.
+  bool Run();
+
+ private:
+  LineFileWriter out_;
+  LineFileWriter* log_;
+  std::string outputPath_;
+};
+
+// The performance data lists at most this many instances of the process object.
+constexpr size_t kMaxPerfProcesses = 100;
+
+// The index text that precedes `name` (compared without regard to case) in a
+// "Counters" list of alternating index and name strings; empty when it is absent.
+std::string FindCounterIndex(const char* counters, size_t size, const char* name);
+
+// The instance names of the object with title index `objectIndex` in a performance
+// data block, at most kMaxPerfProcesses of them, in the ANSI code page. Anything that
+// does not fit the block's bounds ends the walk.
+std::vector<std::string> ProcessNamesFromPerfData(const BYTE* data, size_t size, DWORD objectIndex);
+
+// One query of a variable-sized answer: fills buffer (its size in *size) and sets
+// *size to the length of the answer.
+using GrowingQuery = std::function<LONG(BYTE* buffer, DWORD* size)>;
+// Runs the query into a zeroed buffer of `initial` bytes, growing it by `step` bytes
+// while the answer is ERROR_MORE_DATA. The buffer holds the answer on success.
+LONG QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vector<BYTE>* buffer);
+
+// A snapshot entry's executable text reduced to its name: everything after the last
+// backslash, without leading backslashes and slashes.
+std::string ProcessNameFromExeFile(const char* exeFile);
+
+// The two sources as the platform gives them; empty when a source yields nothing.
+std::vector<std::string> ProcessNamesFromPerformanceData();
+std::vector<std::string> ProcessNamesFromSnapshot();
