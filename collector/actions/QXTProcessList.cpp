@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "CollectorState.h"
 #include "Handles.h"
@@ -144,6 +145,12 @@ LONG QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vec
   }
 }
 
+std::vector<std::string> ProcessNamesFromPerfQuery(const GrowingQuery& query, const std::string& indexText) {
+  std::vector<BYTE> data;
+  if (QueryGrowing(query, kPerfInitialBuffer, kPerfBufferStep, &data) != ERROR_SUCCESS || data.empty()) return {};
+  return ProcessNamesFromPerfData(data.data(), data.size(), strtoul(indexText.c_str(), nullptr, 10));
+}
+
 std::string ProcessNameFromExeFile(const char* exeFile) {
   std::string name(exeFile);
   const size_t slash = name.rfind('\\');
@@ -163,15 +170,15 @@ std::vector<std::string> ProcessNamesFromPerformanceData() {
   if (index.empty()) return {};
 
   RegKey performanceData(HKEY_PERFORMANCE_DATA);
-  std::vector<BYTE> data;
-  LONG result = QueryGrowing(
+  return ProcessNamesFromPerfQuery(
       [&](BYTE* buffer, DWORD* size) {
         return RegQueryValueExA(performanceData.get(), index.c_str(), nullptr, nullptr, buffer, size);
       },
-      kPerfInitialBuffer, kPerfBufferStep, &data);
-  if (result != ERROR_SUCCESS || data.empty()) return {};
-  return ProcessNamesFromPerfData(data.data(), data.size(), strtoul(index.c_str(), nullptr, 10));
+      index);
 }
+
+// The entry points are bound by their plain names, which are the single-byte forms.
+static_assert(sizeof(PROCESSENTRY32::szExeFile[0]) == 1, "the snapshot entry must be the single-byte form");
 
 std::vector<std::string> ProcessNamesFromSnapshot() {
   HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
@@ -193,19 +200,32 @@ std::vector<std::string> ProcessNamesFromSnapshot() {
   return names;
 }
 
+ProcessSources PlatformProcessSources() {
+  ProcessSources sources;
+  sources.ntPlatform = IsNtPlatform();
+  sources.performanceData = ProcessNamesFromPerformanceData;
+  sources.snapshot = ProcessNamesFromSnapshot;
+  return sources;
+}
+
 QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log)
-    : out_(outputPath), log_(log), outputPath_(outputPath) {}
+    : QXTProcessList(outputPath, log, PlatformProcessSources()) {}
+
+QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log, ProcessSources sources)
+    : out_(outputPath), log_(log), outputPath_(outputPath), sources_(std::move(sources)) {}
 
 bool QXTProcessList::Run() {
   std::vector<std::string> names;
-  if (IsNtPlatform()) {
-    names = ProcessNamesFromPerformanceData();
+  if (sources_.ntPlatform && sources_.performanceData) {
+    names = sources_.performanceData();
+    // Performance data without a process object (as some platforms answer) would
+    // leave the list empty although processes run: the snapshot still knows them.
     if (names.empty()) {
       LogEvent(log_, LogLevel::Debug, "Performance data lists no processes, taking the process snapshot instead");
-      names = ProcessNamesFromSnapshot();
+      if (sources_.snapshot) names = sources_.snapshot();
     }
-  } else {
-    names = ProcessNamesFromSnapshot();
+  } else if (sources_.snapshot) {
+    names = sources_.snapshot();
   }
 
   for (const std::string& name : names) {

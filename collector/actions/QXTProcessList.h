@@ -11,9 +11,19 @@
 
 #include "LineFileWriter.h"
 
+// Where the names come from: the platform test and the two sources. The walker's
+// constructor takes the platform's own; tests hand in sources of their own.
+struct ProcessSources {
+  bool ntPlatform = false;
+  std::function<std::vector<std::string>()> performanceData;
+  std::function<std::vector<std::string>()> snapshot;
+};
+ProcessSources PlatformProcessSources();
+
 class QXTProcessList {
  public:
   QXTProcessList(const std::string& outputPath, LineFileWriter* log);
+  QXTProcessList(const std::string& outputPath, LineFileWriter* log, ProcessSources sources);
   QXTProcessList(const QXTProcessList&) = delete;
   QXTProcessList& operator=(const QXTProcessList&) = delete;
 
@@ -24,6 +34,7 @@ class QXTProcessList {
   LineFileWriter out_;
   LineFileWriter* log_;
   std::string outputPath_;
+  ProcessSources sources_;
 };
 
 // The performance data lists at most this many instances of the process object.
@@ -44,6 +55,11 @@ using GrowingQuery = std::function<LONG(BYTE* buffer, DWORD* size)>;
 // Runs the query into a zeroed buffer of `initial` bytes, growing it by `step` bytes
 // while the answer is ERROR_MORE_DATA. The buffer holds the answer on success.
 LONG QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vector<BYTE>* buffer);
+
+// The process names of a performance-data query for the object whose index text is
+// `indexText`: the growing query from 51200 bytes in steps of 25600, then the block's
+// instances. Empty when the query fails or answers nothing.
+std::vector<std::string> ProcessNamesFromPerfQuery(const GrowingQuery& query, const std::string& indexText);
 
 // A snapshot entry's executable text reduced to its name: everything after the last
 // backslash, without leading backslashes and slashes.

@@ -181,6 +181,39 @@ TEST(QueryGrowing, GrowsByTheStepUntilTheAnswerFits) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, QueryGrowing(failing, 51200, 25600, &buffer));
 }
 
+// A block larger than the first buffer, served the way the performance data answers:
+// "more data" until the buffer holds the whole block.
+TEST(ProcessNamesFromPerfQuery, ReadsABlockThatNeedsTheBufferGrownCompletely) {
+  std::vector<std::wstring> instances{L"Idle"};
+  for (int i = 1; i <= 200; ++i) instances.push_back(std::wstring(180, L'a' + i % 26) + std::to_wstring(i));
+  instances.push_back(L"_Total");
+  const std::vector<BYTE> block = PerfBlock(instances);
+  ASSERT_GT(block.size(), 51200u + 25600u);
+
+  std::vector<DWORD> offered;
+  auto query = [&](BYTE* buffer, DWORD* size) -> LONG {
+    offered.push_back(*size);
+    if (*size < block.size()) return ERROR_MORE_DATA;
+    memcpy(buffer, block.data(), block.size());
+    *size = static_cast<DWORD>(block.size());
+    return ERROR_SUCCESS;
+  };
+  std::vector<std::string> names = ProcessNamesFromPerfQuery(query, "230");
+  EXPECT_EQ(51200u, offered.front());
+  for (size_t i = 1; i < offered.size(); ++i) EXPECT_EQ(offered[i - 1] + 25600, offered[i]);
+  EXPECT_GE(offered.back(), block.size());
+  ASSERT_EQ(kMaxPerfProcesses, names.size());
+  EXPECT_EQ("Idle", names[0]);
+  EXPECT_EQ(std::string(180, 'b') + "1", names[1]);
+  EXPECT_EQ(std::string(180, 'v') + "99", names[99]);
+
+  auto empty = [](BYTE*, DWORD* size) -> LONG {
+    *size = 0;
+    return ERROR_SUCCESS;
+  };
+  EXPECT_TRUE(ProcessNamesFromPerfQuery(empty, "230").empty());
+}
+
 TEST(FindCounterIndex, FindsTheIndexBeforeANameInAnyCase) {
   const char counters[] = "1\0" "1847\0" "2\0" "System\0" "230\0" "Process\0" "784\0" "ID Process\0";
   const size_t size = sizeof counters;
@@ -203,6 +236,69 @@ TEST(ProcessNameFromExeFile, KeepsTheTextAfterTheLastBackslash) {
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(c[1], ProcessNameFromExeFile(c[0])) << c[0];
+}
+
+// Which source is asked, when the snapshot stands in, and what the file and the log
+// say in each case.
+TEST(ProcessList, ChoosesTheSourceByPlatformAndFallsBackToTheSnapshot) {
+  using Names = std::vector<std::string>;
+  struct Case {
+    const char* what;
+    bool nt;
+    Names performance, snapshot;
+    Names expectedLines;
+    bool fallbackLine;
+    const char* outcome;
+  };
+  const char* const dumped = "INFORMATION,Process list dumped to ";
+  const char* const none = "WARNING,No running processes could be read, no process list written to ";
+  const Case cases[] = {
+      {"nt with performance data", true, {"Idle", "smss", "_Total"}, {"x.exe"}, {"Idle", "smss", "_Total"}, false,
+       dumped},
+      {"nt without a process object", true, {}, {"a.exe", "b.exe"}, {"a.exe", "b.exe"}, true, dumped},
+      {"nt with neither source", true, {}, {}, {}, true, none},
+      {"other platform", false, {"Idle"}, {"a.exe"}, {"a.exe"}, false, dumped},
+      {"other platform without tool help", false, {"Idle"}, {}, {}, false, none},
+  };
+
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "qxt_process_sources";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string output = folder + "\\Processes.txt";
+  const std::string logPath = folder + "\\Activity Log.csv";
+  for (const Case& c : cases) {
+    DeleteFileA(output.c_str());
+    DeleteFileA(logPath.c_str());
+    int performanceCalls = 0;
+    ProcessSources sources;
+    sources.ntPlatform = c.nt;
+    sources.performanceData = [&] {
+      ++performanceCalls;
+      return c.performance;
+    };
+    sources.snapshot = [&] { return c.snapshot; };
+    {
+      LineFileWriter log(logPath);
+      QXTProcessList action(output, &log, sources);
+      EXPECT_TRUE(action.Run()) << c.what;
+    }
+    EXPECT_EQ(c.nt ? 1 : 0, performanceCalls) << c.what;
+    EXPECT_EQ(c.expectedLines, Lines(ReadAll(output))) << c.what;
+    if (c.expectedLines.empty()) {
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(output.c_str())) << c.what;
+    }
+
+    std::vector<std::string> log;
+    for (const std::string& line : Lines(ReadAll(logPath))) log.push_back(line.substr(20));
+    std::vector<std::string> expectedLog;
+    if (c.fallbackLine) expectedLog.push_back("DEBUG,Performance data lists no processes, taking the process snapshot instead");
+    expectedLog.push_back(c.outcome + output);
+    EXPECT_EQ(expectedLog, log) << c.what;
+  }
+  DeleteFileA(output.c_str());
+  DeleteFileA(logPath.c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 // This platform's performance data may hold no process object (Wine's has none); the
