@@ -43,8 +43,8 @@ std::string FormatWithText(const std::string& format, const std::string& value) 
 
 }  // namespace
 
-ExecuteLimit ParseExecuteLimit(const std::string& command) {
-  ExecuteLimit limit{"5", 5 * kMsPerMinute, command};
+QXTExecute::Limit QXTExecute::ParseLimit(const std::string& command) {
+  Limit limit{"5", 5 * kMsPerMinute, command};
   const size_t space = command.find(' ');
   if (command.empty() || command[0] != '~' || space == std::string::npos || space < 2) return limit;
 
@@ -67,7 +67,7 @@ QXTExecute::QXTExecute(const std::string&, const std::string& command, LineFileW
     : command_(command), log_(log) {}
 
 bool QXTExecute::Run() {
-  ExecuteLimit limit = ParseExecuteLimit(command_);
+  Limit limit = ParseLimit(command_);
   command_ = limit.command;
 
   PathResolver* resolver = Collector().resolver;

@@ -20,17 +20,17 @@ class QXTExecute {
   // Always false: the walker goes on whatever became of the tool.
   bool Run();
 
+  // The time limit of a command: "~N command" gives the minutes text N and N minutes
+  // (leading digits of N, 0 if none); anything else keeps "5" minutes and the command
+  // whole.
+  struct Limit {
+    std::string minutesText;
+    DWORD waitMs;
+    std::string command;
+  };
+  static Limit ParseLimit(const std::string& command);
+
  private:
   std::string command_;
   LineFileWriter* log_;
 };
-
-// The time limit of a command: "~N command" gives the minutes text N and N minutes
-// (leading digits of N, 0 if none); anything else keeps "5" minutes and the command
-// whole.
-struct ExecuteLimit {
-  std::string minutesText;
-  DWORD waitMs;
-  std::string command;
-};
-ExecuteLimit ParseExecuteLimit(const std::string& command);

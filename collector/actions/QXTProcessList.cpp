@@ -79,7 +79,7 @@ Fn KernelFunction(HMODULE kernel, const char* name) {
 
 }  // namespace
 
-std::string FindCounterIndex(const char* counters, size_t size, const char* name) {
+std::string QXTProcessList::FindCounterIndex(const char* counters, size_t size, const char* name) {
   size_t at = 0;
   while (at < size) {
     const size_t indexLength = strnlen(counters + at, size - at);
@@ -95,7 +95,7 @@ std::string FindCounterIndex(const char* counters, size_t size, const char* name
   return std::string();
 }
 
-std::vector<std::string> ProcessNamesFromPerfData(const BYTE* data, size_t size, DWORD objectIndex) {
+std::vector<std::string> QXTProcessList::NamesFromPerfData(const BYTE* data, size_t size, DWORD objectIndex) {
   std::vector<std::string> names;
   PERF_DATA_BLOCK block;
   if (!ReadAt(data, size, 0, &block) || memcmp(block.Signature, L"PERF", sizeof block.Signature) != 0) return names;
@@ -115,7 +115,7 @@ std::vector<std::string> ProcessNamesFromPerfData(const BYTE* data, size_t size,
 
   const size_t count = static_cast<size_t>(object.NumInstances);
   size_t instanceAt = objectAt + object.DefinitionLength;
-  for (size_t i = 0; i < count && i < kMaxPerfProcesses; ++i) {
+  for (size_t i = 0; i < count && i < kMaxPerfInstances; ++i) {
     PERF_INSTANCE_DEFINITION instance;
     if (!ReadAt(data, size, instanceAt, &instance)) break;
     names.push_back(InstanceName(data, size, instanceAt + instance.NameOffset, instance.NameLength));
@@ -131,7 +131,7 @@ std::vector<std::string> ProcessNamesFromPerfData(const BYTE* data, size_t size,
   return names;
 }
 
-LONG QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vector<BYTE>* buffer) {
+LONG QXTProcessList::QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vector<BYTE>* buffer) {
   buffer->assign(initial, 0);
   for (;;) {
     DWORD size = static_cast<DWORD>(buffer->size());
@@ -145,13 +145,13 @@ LONG QueryGrowing(const GrowingQuery& query, DWORD initial, DWORD step, std::vec
   }
 }
 
-std::vector<std::string> ProcessNamesFromPerfQuery(const GrowingQuery& query, const std::string& indexText) {
+std::vector<std::string> QXTProcessList::NamesFromPerfQuery(const GrowingQuery& query, const std::string& indexText) {
   std::vector<BYTE> data;
   if (QueryGrowing(query, kPerfInitialBuffer, kPerfBufferStep, &data) != ERROR_SUCCESS || data.empty()) return {};
-  return ProcessNamesFromPerfData(data.data(), data.size(), strtoul(indexText.c_str(), nullptr, 10));
+  return NamesFromPerfData(data.data(), data.size(), strtoul(indexText.c_str(), nullptr, 10));
 }
 
-std::string ProcessNameFromExeFile(const char* exeFile) {
+std::string QXTProcessList::NameFromExeFile(const char* exeFile) {
   std::string name(exeFile);
   const size_t slash = name.rfind('\\');
   if (slash != std::string::npos) name.erase(0, slash + 1);
@@ -159,7 +159,7 @@ std::string ProcessNameFromExeFile(const char* exeFile) {
   return start == std::string::npos ? std::string() : name.substr(start);
 }
 
-std::vector<std::string> ProcessNamesFromPerformanceData() {
+std::vector<std::string> QXTProcessList::NamesFromPerformanceData() {
   char subkey[128];
   snprintf(subkey, sizeof subkey, "%s\\%03x", "software\\microsoft\\windows nt\\currentversion\\perflib", 9);
   RegKey perflib;
@@ -170,7 +170,7 @@ std::vector<std::string> ProcessNamesFromPerformanceData() {
   if (index.empty()) return {};
 
   RegKey performanceData(HKEY_PERFORMANCE_DATA);
-  return ProcessNamesFromPerfQuery(
+  return NamesFromPerfQuery(
       [&](BYTE* buffer, DWORD* size) {
         return RegQueryValueExA(performanceData.get(), index.c_str(), nullptr, nullptr, buffer, size);
       },
@@ -180,7 +180,7 @@ std::vector<std::string> ProcessNamesFromPerformanceData() {
 // The entry points are bound by their plain names, which are the single-byte forms.
 static_assert(sizeof(PROCESSENTRY32::szExeFile[0]) == 1, "the snapshot entry must be the single-byte form");
 
-std::vector<std::string> ProcessNamesFromSnapshot() {
+std::vector<std::string> QXTProcessList::NamesFromSnapshot() {
   HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
   if (!kernel) return {};
   auto createSnapshot = KernelFunction<decltype(&CreateToolhelp32Snapshot)>(kernel, "CreateToolhelp32Snapshot");
@@ -195,23 +195,23 @@ std::vector<std::string> ProcessNamesFromSnapshot() {
   entry.dwSize = sizeof entry;
   for (BOOL more = first(snapshot.get(), &entry); more && !TerminateRequested; more = next(snapshot.get(), &entry)) {
     entry.szExeFile[sizeof entry.szExeFile - 1] = '\0';
-    names.push_back(ProcessNameFromExeFile(entry.szExeFile));
+    names.push_back(NameFromExeFile(entry.szExeFile));
   }
   return names;
 }
 
-ProcessSources PlatformProcessSources() {
-  ProcessSources sources;
+QXTProcessList::Sources QXTProcessList::PlatformSources() {
+  Sources sources;
   sources.ntPlatform = IsNtPlatform();
-  sources.performanceData = ProcessNamesFromPerformanceData;
-  sources.snapshot = ProcessNamesFromSnapshot;
+  sources.performanceData = NamesFromPerformanceData;
+  sources.snapshot = NamesFromSnapshot;
   return sources;
 }
 
 QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log)
-    : QXTProcessList(outputPath, log, PlatformProcessSources()) {}
+    : QXTProcessList(outputPath, log, PlatformSources()) {}
 
-QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log, ProcessSources sources)
+QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log, Sources sources)
     : out_(outputPath), log_(log), outputPath_(outputPath), sources_(std::move(sources)) {}
 
 bool QXTProcessList::Run() {

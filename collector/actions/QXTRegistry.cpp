@@ -53,13 +53,13 @@ bool SubkeyName(HKEY key, DWORD index, std::string* name) {
 
 }  // namespace
 
-HKEY RegistryRootByName(const std::string& name) {
+HKEY QXTRegistry::RootByName(const std::string& name) {
   for (const RootEntry& root : kRoots)
     if (lstrcmpiA(name.c_str(), root.name) == 0) return root.handle;
   return nullptr;
 }
 
-std::string RegistryDataText(DWORD type, const BYTE* data, DWORD size) {
+std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   std::string text;
   switch (type) {
     case REG_SZ: {
@@ -114,7 +114,7 @@ bool QXTRegistry::Run() {
 void QXTRegistry::DirectDump(const std::string& path) {
   size_t slash = path.find('\\');
   if (slash == std::string::npos) return;
-  HKEY root = RegistryRootByName(path.substr(0, slash));
+  HKEY root = RootByName(path.substr(0, slash));
   if (!root) return;
   RegKey key;
   if (RegOpenKeyExA(root, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
@@ -144,7 +144,7 @@ void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
     DWORD type = 0;
     if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) ==
         ERROR_SUCCESS)
-      out_.AppendLine("\"" + std::string(name.data()) + "\"=" + RegistryDataText(type, data.data(), dataLength));
+      out_.AppendLine("\"" + std::string(name.data()) + "\"=" + DataText(type, data.data(), dataLength));
     if (TerminateRequested) break;
   }
   out_.AppendLine("");

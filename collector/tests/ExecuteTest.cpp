@@ -32,7 +32,7 @@ std::vector<std::string> LogEntries(const std::string& path) {
   return entries;
 }
 
-TEST(ParseExecuteLimit, ReadsTheMinutesPrefixOnlyWhenItIsWellFormed) {
+TEST(ExecuteLimit, ReadsTheMinutesPrefixOnlyWhenItIsWellFormed) {
   struct Case {
     const char* command;
     const char* minutesText;
@@ -56,7 +56,7 @@ TEST(ParseExecuteLimit, ReadsTheMinutesPrefixOnlyWhenItIsWellFormed) {
       {"", "5", 300000, ""},
   };
   for (const Case& c : cases) {
-    ExecuteLimit limit = ParseExecuteLimit(c.command);
+    QXTExecute::Limit limit = QXTExecute::ParseLimit(c.command);
     EXPECT_EQ(c.minutesText, limit.minutesText) << c.command;
     EXPECT_EQ(c.waitMs, limit.waitMs) << c.command;
     EXPECT_EQ(c.rest, limit.command) << c.command;

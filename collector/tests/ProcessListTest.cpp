@@ -102,33 +102,33 @@ std::vector<BYTE> PerfBlock(const std::vector<std::wstring>& instances, DWORD ob
 }
 
 std::vector<std::string> Names(const std::vector<BYTE>& block, DWORD index = kProcessIndex) {
-  return ProcessNamesFromPerfData(block.data(), block.size(), index);
+  return QXTProcessList::NamesFromPerfData(block.data(), block.size(), index);
 }
 
-TEST(ProcessNamesFromPerfData, ListsTheInstancesWithTheIdleAndTotalPseudoInstances) {
+TEST(ProcessPerfData, ListsTheInstancesWithTheIdleAndTotalPseudoInstances) {
   EXPECT_EQ((std::vector<std::string>{"Idle", "System", "explorer", "a_much_longer_instance_name", "_Total"}),
             Names(PerfBlock({L"Idle", L"System", L"explorer", L"a_much_longer_instance_name", L"_Total"})));
   EXPECT_TRUE(Names(PerfBlock({})).empty());
 }
 
-TEST(ProcessNamesFromPerfData, ListsOnlyTheFirstHundredInstances) {
+TEST(ProcessPerfData, ListsOnlyTheFirstHundredInstances) {
   std::vector<std::wstring> instances{L"Idle"};
   for (int i = 1; i <= 118; ++i) instances.push_back(L"proc" + std::to_wstring(i));
   instances.push_back(L"_Total");
   std::vector<std::string> names = Names(PerfBlock(instances));
-  ASSERT_EQ(kMaxPerfProcesses, names.size());
+  ASSERT_EQ(QXTProcessList::kMaxPerfInstances, names.size());
   EXPECT_EQ("Idle", names.front());
   EXPECT_EQ("proc1", names[1]);
   EXPECT_EQ("proc99", names.back());
 }
 
-TEST(ProcessNamesFromPerfData, RejectsOrStopsOnBlocksThatDoNotHoldTogether) {
+TEST(ProcessPerfData, RejectsOrStopsOnBlocksThatDoNotHoldTogether) {
   const std::vector<BYTE> good = PerfBlock({L"one", L"two", L"three"});
   std::vector<BYTE> block = good;
   block[0] = 'X';  // signature
   EXPECT_TRUE(Names(block).empty());
   EXPECT_TRUE(Names(good, 999).empty()) << "no object with that index";
-  EXPECT_TRUE(ProcessNamesFromPerfData(good.data(), 40, kProcessIndex).empty());
+  EXPECT_TRUE(QXTProcessList::NamesFromPerfData(good.data(), 40, kProcessIndex).empty());
 
   // Cut inside the third instance: the first two are read, nothing past the end.
   for (size_t cut = good.size() - 1; cut > good.size() - 60; --cut) {
@@ -155,7 +155,7 @@ TEST(ProcessNamesFromPerfData, RejectsOrStopsOnBlocksThatDoNotHoldTogether) {
   EXPECT_LE(Names(block).size(), 1u);
 }
 
-TEST(QueryGrowing, GrowsByTheStepUntilTheAnswerFits) {
+TEST(ProcessPerfQuery, GrowsByTheStepUntilTheAnswerFits) {
   const DWORD needed = 120000;
   std::vector<DWORD> offered;
   auto query = [&](BYTE* buffer, DWORD* size) -> LONG {
@@ -172,18 +172,18 @@ TEST(QueryGrowing, GrowsByTheStepUntilTheAnswerFits) {
     return ERROR_SUCCESS;
   };
   std::vector<BYTE> buffer;
-  ASSERT_EQ(ERROR_SUCCESS, QueryGrowing(query, 51200, 25600, &buffer));
+  ASSERT_EQ(ERROR_SUCCESS, QXTProcessList::QueryGrowing(query, 51200, 25600, &buffer));
   EXPECT_EQ((std::vector<DWORD>{51200, 76800, 102400, 128000}), offered);
   ASSERT_EQ(needed, buffer.size());
   EXPECT_EQ(static_cast<BYTE>(needed - 1), buffer.back());
 
   auto failing = [](BYTE*, DWORD*) -> LONG { return ERROR_FILE_NOT_FOUND; };
-  EXPECT_EQ(ERROR_FILE_NOT_FOUND, QueryGrowing(failing, 51200, 25600, &buffer));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, QXTProcessList::QueryGrowing(failing, 51200, 25600, &buffer));
 }
 
 // A block larger than the first buffer, served the way the performance data answers:
 // "more data" until the buffer holds the whole block.
-TEST(ProcessNamesFromPerfQuery, ReadsABlockThatNeedsTheBufferGrownCompletely) {
+TEST(ProcessPerfQuery, ReadsABlockThatNeedsTheBufferGrownCompletely) {
   std::vector<std::wstring> instances{L"Idle"};
   for (int i = 1; i <= 200; ++i) instances.push_back(std::wstring(180, L'a' + i % 26) + std::to_wstring(i));
   instances.push_back(L"_Total");
@@ -198,11 +198,11 @@ TEST(ProcessNamesFromPerfQuery, ReadsABlockThatNeedsTheBufferGrownCompletely) {
     *size = static_cast<DWORD>(block.size());
     return ERROR_SUCCESS;
   };
-  std::vector<std::string> names = ProcessNamesFromPerfQuery(query, "230");
+  std::vector<std::string> names = QXTProcessList::NamesFromPerfQuery(query, "230");
   EXPECT_EQ(51200u, offered.front());
   for (size_t i = 1; i < offered.size(); ++i) EXPECT_EQ(offered[i - 1] + 25600, offered[i]);
   EXPECT_GE(offered.back(), block.size());
-  ASSERT_EQ(kMaxPerfProcesses, names.size());
+  ASSERT_EQ(QXTProcessList::kMaxPerfInstances, names.size());
   EXPECT_EQ("Idle", names[0]);
   EXPECT_EQ(std::string(180, 'b') + "1", names[1]);
   EXPECT_EQ(std::string(180, 'v') + "99", names[99]);
@@ -211,22 +211,22 @@ TEST(ProcessNamesFromPerfQuery, ReadsABlockThatNeedsTheBufferGrownCompletely) {
     *size = 0;
     return ERROR_SUCCESS;
   };
-  EXPECT_TRUE(ProcessNamesFromPerfQuery(empty, "230").empty());
+  EXPECT_TRUE(QXTProcessList::NamesFromPerfQuery(empty, "230").empty());
 }
 
-TEST(FindCounterIndex, FindsTheIndexBeforeANameInAnyCase) {
+TEST(ProcessPerfCounters, FindsTheIndexBeforeANameInAnyCase) {
   const char counters[] = "1\0" "1847\0" "2\0" "System\0" "230\0" "Process\0" "784\0" "ID Process\0";
   const size_t size = sizeof counters;
-  EXPECT_EQ("230", FindCounterIndex(counters, size, "process"));
-  EXPECT_EQ("784", FindCounterIndex(counters, size, "id process"));
-  EXPECT_EQ("", FindCounterIndex(counters, size, "thread"));
-  EXPECT_EQ("", FindCounterIndex(counters, size, "230")) << "an index is not a name";
+  EXPECT_EQ("230", QXTProcessList::FindCounterIndex(counters, size, "process"));
+  EXPECT_EQ("784", QXTProcessList::FindCounterIndex(counters, size, "id process"));
+  EXPECT_EQ("", QXTProcessList::FindCounterIndex(counters, size, "thread"));
+  EXPECT_EQ("", QXTProcessList::FindCounterIndex(counters, size, "230")) << "an index is not a name";
   const char cut[] = {'9', 0, 'p', 'r', 'o', 'c', 'e', 's', 's'};  // last name unterminated
-  EXPECT_EQ("9", FindCounterIndex(cut, sizeof cut, "process"));
-  EXPECT_EQ("", FindCounterIndex(cut, 2, "process"));
+  EXPECT_EQ("9", QXTProcessList::FindCounterIndex(cut, sizeof cut, "process"));
+  EXPECT_EQ("", QXTProcessList::FindCounterIndex(cut, 2, "process"));
 }
 
-TEST(ProcessNameFromExeFile, KeepsTheTextAfterTheLastBackslash) {
+TEST(ProcessSnapshotName, KeepsTheTextAfterTheLastBackslash) {
   const char* const cases[][2] = {
       {"C:\\Windows\\System32\\svchost.exe", "svchost.exe"},
       {"explorer.exe", "explorer.exe"},
@@ -235,7 +235,7 @@ TEST(ProcessNameFromExeFile, KeepsTheTextAfterTheLastBackslash) {
       {"C:\\dir\\", ""},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c[1], ProcessNameFromExeFile(c[0])) << c[0];
+  for (const auto& c : cases) EXPECT_EQ(c[1], QXTProcessList::NameFromExeFile(c[0])) << c[0];
 }
 
 // Which source is asked, when the snapshot stands in, and what the file and the log
@@ -271,7 +271,7 @@ TEST(ProcessList, ChoosesTheSourceByPlatformAndFallsBackToTheSnapshot) {
     DeleteFileA(output.c_str());
     DeleteFileA(logPath.c_str());
     int performanceCalls = 0;
-    ProcessSources sources;
+    QXTProcessList::Sources sources;
     sources.ntPlatform = c.nt;
     sources.performanceData = [&] {
       ++performanceCalls;
@@ -313,7 +313,7 @@ TEST(ProcessList, ListsTheRunningProcessesIncludingThisOne) {
   DeleteFileA(output.c_str());
   DeleteFileA(logPath.c_str());
 
-  const bool fromPerformanceData = !ProcessNamesFromPerformanceData().empty();
+  const bool fromPerformanceData = !QXTProcessList::NamesFromPerformanceData().empty();
   {
     LineFileWriter log(logPath);
     QXTProcessList action(output, &log);

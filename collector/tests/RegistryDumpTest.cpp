@@ -222,23 +222,23 @@ TEST(RegistryDataText, FormatsEachTypeAsTheExportFormDoes) {
       {REG_NONE, {}, "hex(0):"},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(c.expected, RegistryDataText(c.type, c.data.data(), static_cast<DWORD>(c.data.size())))
+    EXPECT_EQ(c.expected, QXTRegistry::DataText(c.type, c.data.data(), static_cast<DWORD>(c.data.size())))
         << "type " << c.type;
   std::vector<BYTE> wide(3000, 0x5a);
-  std::string text = RegistryDataText(REG_BINARY, wide.data(), static_cast<DWORD>(wide.size()));
+  std::string text = QXTRegistry::DataText(REG_BINARY, wide.data(), static_cast<DWORD>(wide.size()));
   EXPECT_EQ(4 + 3000 * 3 - 1, static_cast<int>(text.size()));
   EXPECT_EQ(std::string::npos, text.find('\n'));
 }
 
 TEST(RegistryRootByName, AcceptsTheFiveRootsInAnyCaseOnly) {
-  EXPECT_EQ(HKEY_CLASSES_ROOT, RegistryRootByName("hkey_classes_root"));
-  EXPECT_EQ(HKEY_CURRENT_CONFIG, RegistryRootByName("HKEY_CURRENT_CONFIG"));
-  EXPECT_EQ(HKEY_CURRENT_USER, RegistryRootByName("Hkey_Current_User"));
-  EXPECT_EQ(HKEY_LOCAL_MACHINE, RegistryRootByName("HKEY_LOCAL_MACHINE"));
-  EXPECT_EQ(HKEY_USERS, RegistryRootByName("HKEY_USERS"));
-  EXPECT_EQ(nullptr, RegistryRootByName("HKLM"));
-  EXPECT_EQ(nullptr, RegistryRootByName("HKEY_PERFORMANCE_DATA"));
-  EXPECT_EQ(nullptr, RegistryRootByName(""));
+  EXPECT_EQ(HKEY_CLASSES_ROOT, QXTRegistry::RootByName("hkey_classes_root"));
+  EXPECT_EQ(HKEY_CURRENT_CONFIG, QXTRegistry::RootByName("HKEY_CURRENT_CONFIG"));
+  EXPECT_EQ(HKEY_CURRENT_USER, QXTRegistry::RootByName("Hkey_Current_User"));
+  EXPECT_EQ(HKEY_LOCAL_MACHINE, QXTRegistry::RootByName("HKEY_LOCAL_MACHINE"));
+  EXPECT_EQ(HKEY_USERS, QXTRegistry::RootByName("HKEY_USERS"));
+  EXPECT_EQ(nullptr, QXTRegistry::RootByName("HKLM"));
+  EXPECT_EQ(nullptr, QXTRegistry::RootByName("HKEY_PERFORMANCE_DATA"));
+  EXPECT_EQ(nullptr, QXTRegistry::RootByName(""));
 }
 
 }  // namespace
