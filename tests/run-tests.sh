@@ -12,6 +12,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
 fi
 wineserver -p 120 >/dev/null 2>&1 || true
+# Start the prefix's services now with their output discarded: started by the first
+# test program, they would inherit its output pipe and hold it open while the
+# persistent server lives, and CTest's test discovery would wait for it to time out.
+/usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 cd "$build"
 ctest --output-on-failure -j 2 --timeout 600
