@@ -107,7 +107,7 @@ const StringRow kConfiguratorStrings[] = {
     {IDS_LOGFILE_FILTER, Use::Filter}, {IDS_LOGFILE_PROMPT, Use::Message}, {IDS_LOGFILE_TITLE, Use::Message},
     {IDS_MOVEFOLDER_PROMPT, Use::Message}, {IDS_MOVEFOLDER_TITLE, Use::Message},
     {IDS_ITEM_FOLDER_PROMPT, Use::Message}, {IDS_ITEM_FILE_PROMPT, Use::Message},
-    {IDS_ITEM_BROWSE_TITLE, Use::Message}, {IDS_LOGFILE_FILTER_REMOTE, Use::Text},
+    {IDS_ITEM_BROWSE_TITLE, Use::Message}, {IDS_LOGFILE_FILTER_REMOTE, Use::Filter},
     {IDS_OPTFILE_PROMPT, Use::Message}, {IDS_OPTFILE_FILTER, Use::Filter}, {IDS_OPTFILE_TITLE, Use::Message},
     {IDS_OPTFILE_DEFAULTNAME, Use::Text}, {IDS_TASKFILE_EXTENSION, Use::Extension},
 
