@@ -467,6 +467,38 @@ TEST_F(LanguageModuleTest, ControlStylesTheCodeDependsOn) {
   EXPECT_TRUE(types.controls[first + 3].style & WS_GROUP) << "the control after the radios starts a group";
 }
 
+TEST_F(LanguageModuleTest, ControlsSharingAPlaceStartWithOneOfThemVisible) {
+  // The code shows one set of these and hides the other; before it does, the template
+  // must not paint them over each other.
+  struct Row {
+    UINT dialog;
+    DWORD control;
+    bool visible;
+  } rows[] = {
+      {IDD_ITEM, IDE_ITEM_PATH, true},
+      {IDD_ITEM, IDB_ITEM_BROWSE, true},
+      {IDD_ITEM, IDT_ITEM_DESC, false},
+      {IDD_PAGE_ACTIONS, IDT_ACT_PRIMARY_DESC, true},
+      {IDD_PAGE_ACTIONS, IDE_ACT_PRIMARY_FOLDER, false},
+      {IDD_PAGE_ACTIONS, IDB_ACT_PRIMARY_BROWSE, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP1, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP2, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP3, false},
+      {IDD_PAGE_ACTIONS, IDT_ACT_SECONDARY_DESC, true},
+      {IDD_PAGE_ACTIONS, IDE_ACT_SECONDARY_FOLDER, false},
+      {IDD_PAGE_ACTIONS, IDB_ACT_SECONDARY_BROWSE, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP1, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP2, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP3, false},
+  };
+  for (const Row& r : rows) {
+    Dialog d = ReadDialog(*kes, r.dialog);
+    const Control* c = Find(d, r.control);
+    ASSERT_NE(c, nullptr) << r.control;
+    EXPECT_EQ((c->style & WS_VISIBLE) != 0, r.visible) << "control " << r.control << " of dialog " << r.dialog;
+  }
+}
+
 TEST_F(LanguageModuleTest, CounterLabelsEndInOneCounter) {
   // The page rewrites the last " (n)" of these labels; any earlier " (" would be cut.
   Dialog types = ReadDialog(*kes, IDD_PAGE_FILETYPES);
