@@ -11,26 +11,11 @@
 #include "LineFileWriter.h"
 #include "PathResolver.h"
 #include "QXTExecute.h"
+#include "TestFiles.h"
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> LogEntries(const std::string& path) {
-  std::vector<std::string> entries;
-  std::istringstream text(ReadAll(path));
-  std::string line;
-  while (std::getline(text, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    entries.push_back(line.size() > 20 ? line.substr(20) : line);
-  }
-  return entries;
-}
+using namespace testfiles;
 
 TEST(ExecuteLimit, ReadsTheMinutesPrefixOnlyWhenItIsWellFormed) {
   struct Case {

@@ -12,8 +12,11 @@
 
 #include "LineFileWriter.h"
 #include "PathResolver.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 // CTest runs the tests of this file in parallel processes: each process keeps its
 // scratch key, INI file and log apart by its process id.
@@ -24,18 +27,6 @@ std::string TempPath(const char* name) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
   return std::string(temp) + std::to_string(GetCurrentProcessId()) + "_" + name;
-}
-
-// The activity log's lines without their time stamps ("LEVEL,text").
-std::vector<std::string> LogLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  std::vector<std::string> lines;
-  const std::string text = all.str();
-  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    lines.push_back(text.size() > start + 20 ? text.substr(start + 20, end - start - 20) : text.substr(start));
-  return lines;
 }
 
 struct Row {
@@ -55,7 +46,7 @@ void CheckRows(PathResolver& resolver, const std::vector<Row>& rows) {
     bool result = resolver.Resolve(path);
     EXPECT_EQ(row.expected, path) << "resolving " << row.path;
     EXPECT_EQ(row.result, result) << "resolving " << row.path;
-    EXPECT_EQ(row.log, LogLines(logPath)) << "resolving " << row.path;
+    EXPECT_EQ(row.log, LogEntries(logPath)) << "resolving " << row.path;
     resolver.SetLog(nullptr);
   }
   DeleteFileA(logPath.c_str());
@@ -171,7 +162,7 @@ TEST_F(PathResolverTest, IniReferenceThatReproducesItselfEndsWithinTheSweepAllow
   resolver.SetLog(&log);
   std::string path = "%%|%QIRT_NEST%|";
   EXPECT_FALSE(resolver.Resolve(path));
-  const std::vector<std::string> lines = LogLines(logPath);
+  const std::vector<std::string> lines = LogEntries(logPath);
   DeleteFileA(logPath.c_str());
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(1, std::count(lines.begin(), lines.end(),

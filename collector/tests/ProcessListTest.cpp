@@ -13,28 +13,13 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "QXTProcessList.h"
+#include "TestFiles.h"
 
 namespace {
 
+using namespace testfiles;
+
 constexpr DWORD kProcessIndex = 230;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
 
 size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 

@@ -10,29 +10,13 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "QXTRegistry.h"
+#include "TestFiles.h"
 
 namespace {
 
+using namespace testfiles;
+
 const char kTestKey[] = "Software\\Qirex\\Test";
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// The activity log without its time stamps: "LEVEL,text" per line.
-std::vector<std::string> LogEntries(const std::string& path) {
-  std::vector<std::string> entries;
-  std::istringstream text(ReadAll(path));
-  std::string line;
-  while (std::getline(text, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    entries.push_back(line.size() > 20 ? line.substr(20) : line);
-  }
-  return entries;
-}
 
 size_t CountOf(const std::string& text, const std::string& what) {
   size_t count = 0;

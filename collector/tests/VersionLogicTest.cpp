@@ -10,20 +10,11 @@
 
 #include "LineFileWriter.h"
 #include "VersionLogic.h"
+#include "TestFiles.h"
 
 namespace {
 
-// The activity log's lines without their time stamps ("LEVEL,text").
-std::vector<std::string> LogLines(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream all;
-  all << in.rdbuf();
-  std::vector<std::string> lines;
-  const std::string text = all.str();
-  for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    lines.push_back(text.size() > start + 20 ? text.substr(start + 20, end - start - 20) : text.substr(start));
-  return lines;
-}
+using namespace testfiles;
 
 std::string FreshLogPath() {
   char temp[MAX_PATH];
@@ -191,7 +182,7 @@ TEST(VersionLogicEvaluate, OperatorsOnEveryOperandKind) {
     expectedLog.push_back(std::string("INFORMATION,Version logic ") + row.expression + " returned " +
                           (row.expected ? "true." : "false."));
   }
-  EXPECT_EQ(expectedLog, LogLines(log));
+  EXPECT_EQ(expectedLog, LogEntries(log));
 }
 
 TEST(VersionLogicEvaluate, ServicePackOfEmptyTextIsZero) {
@@ -237,7 +228,7 @@ TEST(VersionLogicEvaluate, FailuresAreFalseWithTheirMessage) {
     char buffer[256];
     snprintf(buffer, sizeof buffer, "%s", row.expression.c_str());
     EXPECT_EQ(row.expected, logic.Evaluate(buffer)) << row.expression;
-    EXPECT_EQ(std::vector<std::string>{row.line}, LogLines(log));
+    EXPECT_EQ(std::vector<std::string>{row.line}, LogEntries(log));
   }
   // A too-long expression is refused before its underscores are touched.
   char buffer[256];
@@ -257,7 +248,7 @@ TEST(VersionLogicEvaluate, WithoutFactsEveryConditionFailsToInitialise) {
                 "DEBUG,Unable to obtain OS version, all version logic will fail.",
                 "ERROR,Version logic PROCESSIF_KERNEL_ISNOT_NOTHING failed - failed to initialise.",
             }),
-            LogLines(log));
+            LogEntries(log));
 }
 
 }  // namespace
