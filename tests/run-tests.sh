@@ -12,6 +12,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
 fi
 wineserver -p 120 >/dev/null 2>&1 || true
+# Start the prefix's services now, with no output attached: started by the first test
+# program instead they would keep its output pipe open and stall CTest's discovery.
+/usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 cd "$build"
 ctest --output-on-failure -j 2 --timeout 600

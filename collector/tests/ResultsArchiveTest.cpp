@@ -136,7 +136,8 @@ bool IsAncestorOrSelf(const std::string& ancestor, const std::string& folder) {
 class ResultsArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = TempPath("qir_archive");
+    // Tests run in parallel processes: each gets its own folder.
+    base_ = TempPath("qir_archive_" + std::to_string(GetCurrentProcessId()));
     DeleteTree(base_);
     CreateDirectoryA(base_.c_str(), nullptr);
     root_ = base_ + "\\~QX_TEMP";
