@@ -308,8 +308,10 @@ std::wstring BuildLoadErrorSummary(const LoadErrorLog& log) {
     std::wstring entry = slot.path;
     entry += kAttemptSeparator;
     entry += slot.error;
+    // An attempt whose path and error text together reach the line limit is left out;
+    // ten lines below the limit always fit the summary buffer.
+    if (entry.size() >= kLoadErrorSummaryLineChars) continue;
     if (entry.size() < 2 || entry.compare(entry.size() - 2, 2, L"\r\n") != 0) entry += L"\r\n";
-    // Every entry that fits the summary buffer (with its terminator) is listed.
     if (text.size() + entry.size() < kLoadErrorSummaryChars) text += entry;
   }
   return text;

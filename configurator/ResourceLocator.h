@@ -15,6 +15,8 @@ constexpr int kMaxLanguageFolders = 256;
 constexpr size_t kLanguageFolderChars = 7;  // "Res" and up to four hex digits
 // The summary is built in a buffer of 45,100 bytes.
 constexpr size_t kLoadErrorSummaryChars = 45100 / sizeof(wchar_t);
+// One listed attempt (path, separator and error text) stays below this many characters.
+constexpr size_t kLoadErrorSummaryLineChars = 1024;
 
 // File names of the two modules and the caption of the box that lists failed attempts.
 extern const wchar_t kConfiguratorModule[];  // "Kestrune32.dll"
@@ -94,7 +96,8 @@ HMODULE ResourceLocator(const wchar_t* moduleFileName);
 LoadErrorLog& ProcessLoadErrors();
 
 // The summary text: the system's message for ERROR_RESOURCE_LANG_NOT_FOUND, a blank
-// line, then each distinct failed path of the log with its error text.
+// line, then each distinct failed path of the log with its error text (an attempt whose
+// line would reach kLoadErrorSummaryLineChars is left out).
 std::wstring BuildLoadErrorSummary(const LoadErrorLog& log);
 // Shows the summary in a warning box without owner.
 void ShowLoadErrorSummary(const LoadErrorLog& log, const wchar_t* caption);

@@ -180,7 +180,8 @@
 
 // Browse dialogs: a title and a prompt each. Local filters are written with a line
 // feed after every part (description, pattern, ...); the page turns each line feed
-// into a string end. The remote filter is handed to the remote browse dialog as is.
+// into a string end. The remote filter has the same form and is handed to the remote
+// browse dialog as is, which splits it at its line feeds itself.
 #define IDS_LOGFILE_FILTER      2011
 #define IDS_LOGFILE_PROMPT      2012
 #define IDS_LOGFILE_TITLE       2013

@@ -136,7 +136,6 @@ bool IsAncestorOrSelf(const std::string& ancestor, const std::string& folder) {
 class ResultsArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Tests run in parallel processes: each gets its own folder.
     base_ = TempPath("qir_archive_" + std::to_string(GetCurrentProcessId()));
     DeleteTree(base_);
     CreateDirectoryA(base_.c_str(), nullptr);

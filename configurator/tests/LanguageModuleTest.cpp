@@ -107,7 +107,7 @@ const StringRow kConfiguratorStrings[] = {
     {IDS_LOGFILE_FILTER, Use::Filter}, {IDS_LOGFILE_PROMPT, Use::Message}, {IDS_LOGFILE_TITLE, Use::Message},
     {IDS_MOVEFOLDER_PROMPT, Use::Message}, {IDS_MOVEFOLDER_TITLE, Use::Message},
     {IDS_ITEM_FOLDER_PROMPT, Use::Message}, {IDS_ITEM_FILE_PROMPT, Use::Message},
-    {IDS_ITEM_BROWSE_TITLE, Use::Message}, {IDS_LOGFILE_FILTER_REMOTE, Use::Text},
+    {IDS_ITEM_BROWSE_TITLE, Use::Message}, {IDS_LOGFILE_FILTER_REMOTE, Use::Filter},
     {IDS_OPTFILE_PROMPT, Use::Message}, {IDS_OPTFILE_FILTER, Use::Filter}, {IDS_OPTFILE_TITLE, Use::Message},
     {IDS_OPTFILE_DEFAULTNAME, Use::Text}, {IDS_TASKFILE_EXTENSION, Use::Extension},
 
@@ -465,6 +465,38 @@ TEST_F(LanguageModuleTest, ControlStylesTheCodeDependsOn) {
     EXPECT_EQ((c.style & WS_GROUP) != 0, i == 0) << c.id;
   }
   EXPECT_TRUE(types.controls[first + 3].style & WS_GROUP) << "the control after the radios starts a group";
+}
+
+TEST_F(LanguageModuleTest, ControlsSharingAPlaceStartWithOneOfThemVisible) {
+  // The code shows one set of these and hides the other; before it does, the template
+  // must not paint them over each other.
+  struct Row {
+    UINT dialog;
+    DWORD control;
+    bool visible;
+  } rows[] = {
+      {IDD_ITEM, IDE_ITEM_PATH, true},
+      {IDD_ITEM, IDB_ITEM_BROWSE, true},
+      {IDD_ITEM, IDT_ITEM_DESC, false},
+      {IDD_PAGE_ACTIONS, IDT_ACT_PRIMARY_DESC, true},
+      {IDD_PAGE_ACTIONS, IDE_ACT_PRIMARY_FOLDER, false},
+      {IDD_PAGE_ACTIONS, IDB_ACT_PRIMARY_BROWSE, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP1, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP2, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP3, false},
+      {IDD_PAGE_ACTIONS, IDT_ACT_SECONDARY_DESC, true},
+      {IDD_PAGE_ACTIONS, IDE_ACT_SECONDARY_FOLDER, false},
+      {IDD_PAGE_ACTIONS, IDB_ACT_SECONDARY_BROWSE, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP1, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP2, false},
+      {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP3, false},
+  };
+  for (const Row& r : rows) {
+    Dialog d = ReadDialog(*kes, r.dialog);
+    const Control* c = Find(d, r.control);
+    ASSERT_NE(c, nullptr) << r.control;
+    EXPECT_EQ((c->style & WS_VISIBLE) != 0, r.visible) << "control " << r.control << " of dialog " << r.dialog;
+  }
 }
 
 TEST_F(LanguageModuleTest, CounterLabelsEndInOneCounter) {

@@ -478,7 +478,7 @@ TEST(LoadErrorSummaryTest, ListsEveryFailedPathOnceWithItsError) {
   }
 }
 
-TEST(LoadErrorSummaryTest, LongPathsAreAllListed) {
+TEST(LoadErrorSummaryTest, LongPathsAreListedUpToTheLineLimit) {
   LoadErrorLog log;
   std::vector<std::wstring> paths;
   for (int i = 0; i < kLoadErrorSlots; ++i) {
@@ -491,6 +491,19 @@ TEST(LoadErrorSummaryTest, LongPathsAreAllListed) {
   for (const std::wstring& path : paths)
     EXPECT_NE(summary.find(path + L"   : "), std::wstring::npos) << Narrow(path.substr(0, 8));
   EXPECT_LT(summary.size(), kLoadErrorSummaryChars);
+
+  // A path that leaves no room for its error text below the line limit is left out,
+  // and only that one.
+  std::wstring error = log.slots[1].error;
+  size_t room = kLoadErrorSummaryLineChars - 5 - error.size();  // "   : " and the text
+  std::wstring fits = L"C:\\" + std::wstring(room - 1 - 3, L'f');
+  std::wstring reaches = L"C:\\" + std::wstring(room - 3, L'r');
+  log.Record(1, fits, ERROR_MOD_NOT_FOUND);
+  log.Record(2, reaches, ERROR_MOD_NOT_FOUND);
+  summary = BuildLoadErrorSummary(log);
+  EXPECT_NE(summary.find(fits + L"   : "), std::wstring::npos);
+  EXPECT_EQ(summary.find(reaches), std::wstring::npos);
+  EXPECT_NE(summary.find(paths[3] + L"   : "), std::wstring::npos);
 
   // Over-long paths are cut to their slot, never beyond it.
   log.Record(0, std::wstring(5000, L'x'), ERROR_FILE_NOT_FOUND);
