@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Makes the archive benchmark's results folder: a few hundred MB shaped like a big
+collection run (logs and dumps that compress well, copied binaries that do not, many
+small files in script folders, a few large exports). The same bytes every time, so
+figures of different runs compare; made once and kept while its stamp matches."""
+import os
+import random
+import shutil
+import sys
+
+VERSION = "1"
+MB = 1024 * 1024
+
+
+def line_pool(rng, count):
+    words = ["HKEY_LOCAL_MACHINE", "SOFTWARE", "Microsoft", "Windows", "CurrentVersion", "Run",
+             "Services", "Parameters", "ImagePath", "DisplayName", "Start", "Type", "ErrorControl",
+             "INFORMATION", "WARNING", "ERROR", "Service Control Manager", "System", "Application",
+             "C:\\WINDOWS\\system32", "svchost.exe", "explorer.exe", "REG_SZ", "REG_DWORD", "dword",
+             "The service entered the running state.", "Copied", "file", "version", "1.0.0.1"]
+    pool = []
+    for _ in range(count):
+        kind = rng.randrange(3)
+        if kind == 0:
+            pool.append("%02d/%02d/2026 %02d:%02d:%02d,%s,%s" % (
+                rng.randrange(1, 29), rng.randrange(1, 13), rng.randrange(24), rng.randrange(60),
+                rng.randrange(60), rng.choice(words[13:16]), " ".join(rng.choices(words, k=rng.randrange(3, 9)))))
+        elif kind == 1:
+            pool.append('"%s"=dword:%08x' % (rng.choice(words), rng.getrandbits(32)))
+        else:
+            pool.append("[%s]" % "\\".join(rng.choices(words[:13], k=rng.randrange(3, 7))))
+    return pool
+
+
+def text_bytes(rng, pool, size):
+    parts, length = [], 0
+    while length < size:
+        chunk = "\r\n".join(rng.choices(pool, k=2000)) + "\r\n"
+        parts.append(chunk)
+        length += len(chunk)
+    return "".join(parts).encode("ascii")[:size]
+
+
+def semi_binary_bytes(rng, size):
+    # Code-like: short random runs, repeated pieces and zero padding mixed.
+    pieces = [rng.randbytes(rng.randrange(64, 4096)) for _ in range(64)]
+    out, length = [], 0
+    while length < size:
+        choice = rng.randrange(4)
+        piece = rng.randbytes(rng.randrange(256, 8192)) if choice == 0 else (
+            bytes(rng.randrange(512, 4096)) if choice == 1 else rng.choice(pieces))
+        out.append(piece)
+        length += len(piece)
+    return b"".join(out)[:size]
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def make(root):
+    rng = random.Random(2026)
+    pool = line_pool(rng, 4000)
+    write(os.path.join(root, "Activity Log.csv"), text_bytes(rng, pool, 2 * MB))
+    write(os.path.join(root, "FileList.csv"), text_bytes(rng, pool, 300 * 1024))
+    write(os.path.join(root, "Empty.txt"), b"")
+    for i in range(24):  # registry dumps and CSV outputs
+        write(os.path.join(root, "Registry", "Dump%02d.txt" % i), text_bytes(rng, pool, 3 * MB))
+    for i in range(8):  # copied files that are already compressed
+        write(os.path.join(root, "Files", "Copied%02d.cab" % i), rng.randbytes(8 * MB))
+    for folder in range(40):  # many small outputs in script folders
+        for i in range(100):
+            size = rng.randrange(200, 12 * 1024)
+            data = text_bytes(rng, pool, size) if i % 2 else rng.randbytes(size)
+            write(os.path.join(root, "Script%02d" % folder, "Out%03d.dat" % i), data)
+    write(os.path.join(root, "EventLogs", "System.csv"), text_bytes(rng, pool, 96 * MB))
+    write(os.path.join(root, "EventLogs", "Application.evt"), semi_binary_bytes(rng, 64 * MB))
+
+
+def main():
+    root = sys.argv[1]
+    stamp = os.path.join(os.path.dirname(root), os.path.basename(root) + ".stamp")
+    if os.path.exists(stamp) and open(stamp).read() == VERSION and os.path.isdir(root):
+        return
+    if os.path.isdir(root):
+        shutil.rmtree(root)
+    print("bench: making the results folder %s (once)" % root, flush=True)
+    make(root)
+    with open(stamp, "w") as f:
+        f.write(VERSION)
+
+
+if __name__ == "__main__":
+    main()
