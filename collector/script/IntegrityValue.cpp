@@ -86,8 +86,11 @@ bool LoadTextFile(const std::string& path, std::string* text) {
     std::string buffer;
     buffer.reserve(static_cast<size_t>(size.QuadPart) + 2);
     char chunk[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+    for (;;) {
+      DWORD read = 0;
+      // A read that fails part-way must not pass off the first part as the whole text.
+      if (!ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr)) return false;
+      if (read == 0) break;
       buffer.append(chunk, read);
     }
     size_t nul = buffer.find('\0');

@@ -1,0 +1,205 @@
+// Integrity values: the letter encoding, signing and checking texts, tampering, and the
+// text-file helpers that the run driver and the signer use.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <set>
+#include <string>
+
+#include "IntegrityValue.h"
+
+namespace {
+
+// The run driver's check: read the carried value, strip the tags, compare with the
+// CRC-32 of what is left.
+bool Valid(std::string text) {
+  const unsigned long carried = ReadIntegrityValue(text);
+  StripIntegrityValue(text);
+  return carried == ComputeIntegrityValue(text);
+}
+
+std::string Signed(std::string text) {
+  EXPECT_TRUE(EmbedIntegrityValue(text, ComputeIntegrityValue(text)));
+  return text;
+}
+
+std::string TempPath(const char* name) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  return std::string(folder) + name;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+const char kScript[] =
+    "<QIRSCRIPT>\n"
+    "  <REGISTRY Run=\"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\"/>\n"
+    "</QIRSCRIPT>\n";
+
+TEST(IntegrityValue, EncodingIsEightLettersOfAOneToOneTable) {
+  std::set<char> letters;
+  for (unsigned long digit = 0; digit < 16; ++digit) {
+    const std::string encoded = EncodeIntegrityValue(digit);
+    ASSERT_EQ(8u, encoded.size());
+    // Leading zero digits: the first seven letters are all the letter of "0".
+    EXPECT_EQ(std::string(7, EncodeIntegrityValue(0)[0]), encoded.substr(0, 7));
+    const char letter = encoded[7];
+    EXPECT_TRUE(letter >= 'A' && letter <= 'Z' && letter != 'X') << letter;
+    letters.insert(letter);
+  }
+  EXPECT_EQ(16u, letters.size());
+
+  for (unsigned long value : {0UL, 1UL, 0x12345678UL, 0x9ABCDEF0UL, 0xFFFFFFFFUL, 0xCBF43926UL}) {
+    EXPECT_EQ(value, DecodeIntegrityValue(EncodeIntegrityValue(value))) << std::hex << value;
+  }
+}
+
+TEST(IntegrityValue, DecodingStopsAtTheFirstLetterOutsideTheTable) {
+  const std::string encoded = EncodeIntegrityValue(0x12345678UL);
+  std::string damaged = encoded;
+  damaged[4] = 'X';
+  EXPECT_EQ(0x1234UL, DecodeIntegrityValue(damaged));
+  damaged = encoded;
+  damaged[2] = static_cast<char>(encoded[2] + 'a' - 'A');  // lower case is not in the table
+  EXPECT_EQ(0x12UL, DecodeIntegrityValue(damaged));
+  EXPECT_EQ(0UL, DecodeIntegrityValue("X" + encoded.substr(1)));
+  EXPECT_EQ(0UL, DecodeIntegrityValue(""));
+  // "0" then "X": no hexadecimal prefix is recognised.
+  EXPECT_EQ(0UL, DecodeIntegrityValue(EncodeIntegrityValue(0).substr(0, 1) + "X" + encoded.substr(2)));
+}
+
+TEST(IntegrityValue, CrcOfTheTextUpToItsFirstNul) {
+  EXPECT_EQ(0xCBF43926UL, ComputeIntegrityValue("123456789"));
+  EXPECT_EQ(0UL, ComputeIntegrityValue(""));
+  EXPECT_EQ(ComputeIntegrityValue("ab"), ComputeIntegrityValue(std::string("ab\0cd", 5)));
+}
+
+TEST(IntegrityValue, SignedScriptCarriesTheTagInTheRootNameAndIsValid) {
+  const std::string text = Signed(kScript);
+  const std::string tag = "_" + EncodeIntegrityValue(ComputeIntegrityValue(kScript));
+  EXPECT_EQ(std::string(kScript).size() + 2 * kIntegrityTagLength, text.size());
+  EXPECT_EQ(0u, text.find("<QIRSCRIPT" + tag + ">\n"));
+  EXPECT_NE(std::string::npos, text.find("</QIRSCRIPT" + tag + ">\n"));
+  EXPECT_EQ(ComputeIntegrityValue(kScript), ReadIntegrityValue(text));
+  EXPECT_TRUE(Valid(text));
+
+  std::string stripped = text;
+  ASSERT_TRUE(StripIntegrityValue(stripped));
+  EXPECT_EQ(kScript, stripped);
+
+  // A value with leading zero digits still gives a full tag.
+  std::string small = kScript;
+  ASSERT_TRUE(EmbedIntegrityValue(small, 0x2AUL));
+  EXPECT_EQ(0x2AUL, ReadIntegrityValue(small));
+  EXPECT_EQ(std::string(kScript).size() + 18, small.size());
+}
+
+TEST(IntegrityValue, AnyChangeOutsideTheTagsMakesTheTextInvalid) {
+  const std::string text = Signed(kScript);
+  const size_t first = text.find('>');
+  const size_t last = text.rfind('>');
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool inFirstTag = i + kIntegrityTagLength >= first && i < first;
+    const bool inLastTag = i + kIntegrityTagLength >= last && i < last;
+    if (inFirstTag || inLastTag) continue;
+    std::string changed = text;
+    changed[i] = static_cast<char>(changed[i] ^ 0x20);
+    EXPECT_FALSE(Valid(changed)) << "change at " << i;
+  }
+  EXPECT_FALSE(Valid(text + " "));
+  EXPECT_FALSE(Valid(text.substr(0, text.size() - 1)));
+}
+
+TEST(IntegrityValue, TextsWithoutATag) {
+  // No tag reads 0: valid only when the CRC-32 is 0, as for the empty text.
+  EXPECT_EQ(0UL, ReadIntegrityValue(kScript));
+  EXPECT_FALSE(Valid(kScript));
+  EXPECT_TRUE(Valid(""));
+
+  struct Case {
+    const char* what;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"no >", "plain text"},
+      {"a single >", "<ROOT_KBMQTRZL/>"},
+      {"> as the first character", ">_KBMQTRZL>x>"},
+      {"underscore too far from the first >", "<R_KBMQTRZLH>x</R>"},
+      {"underscore too near the first >", "<R_KBMQTRZ>x</R>"},
+      {"a later underscore inside the eight characters", "<R_KBMQ_RZL>x</R>"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.text;
+    EXPECT_EQ(0UL, ReadIntegrityValue(text)) << c.what;
+    EXPECT_FALSE(StripIntegrityValue(text)) << c.what;
+    EXPECT_EQ(c.text, text) << c.what;
+  }
+
+  for (const char* unsignable : {"", "no markup", "<ROOT/>", ">x>"}) {
+    std::string text = unsignable;
+    EXPECT_FALSE(EmbedIntegrityValue(text, 1)) << unsignable;
+    EXPECT_EQ(unsignable, text);
+  }
+}
+
+TEST(IntegrityValue, StrippingTestsOnlyTheFirstTag) {
+  std::string text = "<R_KBMQTRZL>body</R123456789>";
+  ASSERT_TRUE(StripIntegrityValue(text));
+  EXPECT_EQ("<R>body</R>", text);
+
+  // A second ">" too close to hold a tag of its own is left alone rather than
+  // cutting into the first tag.
+  text = "<R_KBMQTRZL>ab>";
+  EXPECT_FALSE(StripIntegrityValue(text));
+  EXPECT_EQ("<R_KBMQTRZL>ab>", text);
+}
+
+TEST(IntegrityValue, FileListSigningGrowsTheFileByEighteenBytes) {
+  const std::string path = TempPath("qir_iv_filelist.csv");
+  const std::string list = "<FILE_LIST_START>\r\nActivity Log.csv,1234,ABCDEF01\r\n<FILE_LIST_END>\r\n";
+  WriteBytes(path, list);
+  std::string text;
+  ASSERT_TRUE(LoadTextFile(path, &text));
+  EXPECT_EQ(list, text);
+  ASSERT_TRUE(EmbedIntegrityValue(text, ComputeIntegrityValue(text)));
+  ASSERT_TRUE(SaveTextFile(text, path));
+
+  std::string back;
+  ASSERT_TRUE(LoadTextFile(path, &back));
+  EXPECT_EQ(list.size() + 18, back.size());
+  EXPECT_EQ(0u, back.find("<FILE_LIST_START_"));
+  EXPECT_TRUE(Valid(back));
+  DeleteFileA(path.c_str());
+}
+
+TEST(IntegrityValue, TextFileHelpers) {
+  const std::string path = TempPath("qir_iv_helpers.txt");
+  std::string text = "stale";
+  DeleteFileA(path.c_str());
+  EXPECT_FALSE(LoadTextFile(path, &text));
+  EXPECT_EQ("", text);
+  EXPECT_FALSE(LoadTextFile("", &text));
+  // Saving never creates a file.
+  EXPECT_FALSE(SaveTextFile("x", path));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
+
+  WriteBytes(path, std::string("before\0after", 12));
+  ASSERT_TRUE(LoadTextFile(path, &text));
+  EXPECT_EQ("before", text);
+
+  WriteBytes(path, "0123456789");
+  EXPECT_FALSE(SaveTextFile("", path));
+  ASSERT_TRUE(SaveTextFile("abc", path));
+  ASSERT_TRUE(LoadTextFile(path, &text));
+  // A shorter text leaves no stale bytes of the old file behind it.
+  EXPECT_EQ("abc", text);
+  DeleteFileA(path.c_str());
+}
+
+}  // namespace
