@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -343,19 +344,34 @@ TEST_F(QmUtilTest, OtherExportsAnswerPlainlyOrNotImplemented) {
   EXPECT_EQ(ERROR_CALL_NOT_IMPLEMENTED, GetLastError());
 
   EXPECT_EQ(nullptr, util.UTIL_CmdLineInit(nullptr));
-  EXPECT_FALSE(util.UTIL_CmdLineFindSwitch(nullptr, L"TASK"));
-  EXPECT_EQ(0, util.UTIL_CmdLineGetParamCount(nullptr));
-  util.UTIL_CmdLineEnd(nullptr);
-  EXPECT_FALSE(util.UTIL_LocalBrowse(nullptr, 1));
-  EXPECT_FALSE(util.UTIL_RemoteBrowseEx(nullptr, 1));
   QmBrowseRecord noBuffer = {};
   EXPECT_FALSE(util.UTIL_LocalBrowse(&noBuffer, 1));
-  EXPECT_FALSE(util.UTIL_CenterWindow(nullptr, nullptr));
-  EXPECT_EQ(nullptr, krnl.KRNL_String_Get(nullptr));
-  EXPECT_FALSE(krnl.KRNL_LinkedList_InsertAt(nullptr, 0, nullptr));
-  EXPECT_EQ(nullptr, util.UTIL_Hash_Get(nullptr, L"k"));
-  EXPECT_EQ(nullptr, util.UTIL_ProfileOpen(nullptr));
-  EXPECT_FALSE(krnl.KRNL_FileClose(nullptr));
+  wchar_t unterminated[4] = {L'C', L':', L'\\', L'x'};
+  QmBrowseRecord noEnd = {nullptr, nullptr, unterminated, 4, kQmBrowseFolder, 0, 0, nullptr};
+  EXPECT_FALSE(util.UTIL_RemoteBrowseEx(&noEnd, 1)) << "a start path without its end is refused";
+}
+
+// Every export, called with zero for each argument (null pointers, null handles, empty
+// sizes), returns without a fault. The name goes out first so that a crash names it.
+template <typename R, typename... Args>
+void CallWithZeros(const char* name, R(WINAPI* entry)(Args...)) {
+  std::printf("%s\n", name);
+  std::fflush(stdout);
+  SetLastError(0);
+  entry(Args{}...);
+}
+
+TEST_F(QmUtilTest, EveryExportSurvivesZeroArguments) {
+  const QmEventTable& event = QmEvent();
+#define QM_CALL_KRNL(ret, name, params) CallWithZeros(#name, krnl.name);
+#define QM_CALL_UTIL(ret, name, params) CallWithZeros(#name, util.name);
+#define QM_CALL_EVENT(ret, name, params) CallWithZeros(#name, event.name);
+  QMKRNLU_EXPORTS(QM_CALL_KRNL)
+  QMUTILU_EXPORTS(QM_CALL_UTIL)
+  QMEVENTU_EXPORTS(QM_CALL_EVENT)
+#undef QM_CALL_KRNL
+#undef QM_CALL_UTIL
+#undef QM_CALL_EVENT
 }
 
 }  // namespace
