@@ -315,15 +315,43 @@ TEST_F(QmUtilTest, NotifyUserRecordsNoticesAndAnswersWithoutWindow) {
     EXPECT_EQ(kNotifyYes, NotifyUser(notice)) << "the given answer, whatever the box";
   }
   EXPECT_EQ(
-      "2186\tC:\\out put.vsc\t2185\t2188\t2187\r\n"
-      "2109\t\t6\t7\t2107\r\n"
-      "2171\tKestrune32.exe /TASK \"\xC3\xBC\"\t0\t0\t2106\r\n",
-      ReadAll(log));
+      "2186\tC:\\out put.vsc\t2185\t2188\t2187\t(2186) C:\\out put.vsc\r\n"
+      "2109\t\t6\t7\t2107\t(2109)\r\n"
+      "2171\tKestrune32.exe /TASK \"\xC3\xBC\"\t0\t0\t2106\t(2171) Kestrune32.exe /TASK \"\xC3\xBC\"\r\n",
+      ReadAll(log))
+      << "without the language module the text names the message";
 
   EXPECT_EQ(0, util.UTIL_NotifyUser(nullptr));
   ReleasePlatformLibraries(kLoadQmUtil);
   EXPECT_EQ(0, NotifyUser(NoticeRequest{})) << "no box without QMUTILU";
   loadCode_ = LoadPlatformLibraries(kLoadQmUtil, L"VDX7.0");
+}
+
+// The box finds the language module among the loaded modules, as the program loads it.
+TEST_F(QmUtilTest, NotifyUserTakesTheMessageFromTheLanguageModule) {
+  HMODULE language = LoadLibraryExW((qmtest::BinFolder() + L"\\Res09\\Kestrune32.dll").c_str(), nullptr,
+                                    LOAD_WITH_ALTERED_SEARCH_PATH | DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(nullptr, language);
+  qmtest::ScratchFolder scratch;
+  std::wstring log = scratch.Sub(L"notices.log");
+  {
+    EnvironmentSetting logSetting(L"QM_NOTIFY_LOG", log.c_str());
+    EnvironmentSetting answer(L"QM_NOTIFY_ANSWER", L"1");
+    NoticeRequest overwrite;
+    overwrite.insert = L"C:\\a%s%%b.vsc";
+    overwrite.message = 2186;
+    NotifyUser(overwrite);
+    NoticeRequest badLine;
+    badLine.insert = L"/TASK";
+    badLine.message = 2058;
+    NotifyUser(badLine);
+  }
+  FreeLibrary(language);
+  EXPECT_EQ(
+      "2186\tC:\\a%s%%b.vsc\t0\t0\t2106\tThe file \"C:\\a%s%%b.vsc\" exists already. Do you want to replace it?\r\n"
+      "2058\t/TASK\t0\t0\t2106\tThe command line could not be read:    /TASK\r\n",
+      ReadAll(log))
+      << "the inserted text is taken as it stands, never as a format";
 }
 
 // ---- the rest of the exports: plain answers, and no crash on missing arguments
