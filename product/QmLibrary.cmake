@@ -10,4 +10,8 @@ function(qm_add_library target name def)
     # WINAPI names carry an @n suffix on win32: export them under the .def's plain names.
     target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup)
   endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:${target}> -DDEF=${def}
+            -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/CheckExports.cmake
+    VERBATIM)
 endfunction()

@@ -2,7 +2,7 @@
 // memory and small system queries.
 //
 // Not provided (they answer 0 with ERROR_CALL_NOT_IMPLEMENTED): UTIL_SysAttrToVsAttr,
-// the NetWare name forms (UTIL_NameMakeUNCNetwareStyle, UTIL_NameSeparateNWPath and
+// the NW-style name forms (UTIL_NameMakeUNCNetwareStyle, UTIL_NameSeparateNWPath and
 // their Ex forms) and the output formats of names (UTIL_NameOutputFormat and its Ex form).
 #include "UtilInternal.h"
 

@@ -3,9 +3,10 @@
 //
 // Without a window, for tests and scripted runs, two environment variables apply:
 // QM_NOTIFY_LOG=<file> appends one UTF-8 line per notice to that file: message number,
-// inserted text, first button, second button and caption number, separated by tabs
-// (tabs and line breaks in the inserted text become blanks); QM_NOTIFY_ANSWER=<n>
-// answers every notice with the button number n (1 OK, 6 Yes, 7 No) without showing it.
+// inserted text, first button, second button, caption number and the text the box
+// shows, separated by tabs (tabs and line breaks in the texts become blanks);
+// QM_NOTIFY_ANSWER=<n> answers every notice with the button number n (1 OK, 6 Yes,
+// 7 No) without showing it.
 #include "UtilInternal.h"
 
 #include <string>
@@ -21,12 +22,16 @@ std::wstring Environment(LPCWSTR name) {
   return value;
 }
 
-void AppendToLog(const std::wstring& path, const QmNotifyRecord& r) {
-  std::wstring insert = r.insert ? r.insert : L"";
-  for (wchar_t& c : insert)
+std::wstring OneLine(std::wstring text) {
+  for (wchar_t& c : text)
     if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
-  std::wstring line = std::to_wstring(r.message) + L"\t" + insert + L"\t" + std::to_wstring(r.button1) + L"\t" +
-                      std::to_wstring(r.button2) + L"\t" + std::to_wstring(r.caption) + L"\r\n";
+  return text;
+}
+
+void AppendToLog(const std::wstring& path, const QmNotifyRecord& r, const std::wstring& shown) {
+  std::wstring line = std::to_wstring(r.message) + L"\t" + OneLine(r.insert ? r.insert : L"") + L"\t" +
+                      std::to_wstring(r.button1) + L"\t" + std::to_wstring(r.button2) + L"\t" +
+                      std::to_wstring(r.caption) + L"\t" + OneLine(shown) + L"\r\n";
   int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
   if (n <= 0) return;
   std::string utf8(static_cast<size_t>(n), '\0');
@@ -118,17 +123,20 @@ int ShowBox(const QmNotifyRecord& r, const std::wstring& text) {
 
 int Notify(const QmNotifyRecord* record, LPCWSTR literal) {
   if (!record) return qm::InvalidArgument<int>();
+  std::wstring message = literal ? literal : qmutil::LoadText(qmutil::LanguageModule(), record->message);
+  // Without the language module the notice still says which message it is.
+  if (message.empty()) message = L"(" + std::to_wstring(record->message) + (record->insert ? L") %s" : L")");
+  std::wstring text = Insert(message, record->insert);
+
   std::wstring log = Environment(L"QM_NOTIFY_LOG");
-  if (!log.empty()) AppendToLog(log, *record);
+  if (!log.empty()) AppendToLog(log, *record, text);
   std::wstring answer = Environment(L"QM_NOTIFY_ANSWER");
   if (!answer.empty()) {
     wchar_t* end = nullptr;
     long value = wcstol(answer.c_str(), &end, 10);
     if (end && *end == L'\0' && value > 0) return static_cast<int>(value);
   }
-  std::wstring message = literal ? literal : qmutil::LoadText(qmutil::LanguageModule(), record->message);
-  if (message.empty()) message = L"(" + std::to_wstring(record->message) + L") %s";
-  return ShowBox(*record, Insert(message, record->insert));
+  return ShowBox(*record, text);
 }
 
 }  // namespace
