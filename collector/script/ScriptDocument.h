@@ -1,6 +1,13 @@
 // The element tree of one collection script: reference-counted nodes built from the
 // events of ScriptReader. Names and texts are stored in the ANSI code page and handed
 // out as BSTRs (or a VARIANT holding one); callers release what they obtain.
+//
+// Characters 0x80-0xFF: the reader widens a byte to the character of the same value and
+// the tree narrows such a character back to that very byte, so a byte of the file is
+// stored unchanged; handing it out converts it through the ANSI code page, and a caller
+// that converts back to ANSI gets the file's byte again. Characters above 0xFF (only
+// numeric references make them) are stored as the ANSI code page gives them ("?" when
+// it has none).
 #pragma once
 
 #include <windows.h>
@@ -14,6 +21,7 @@
 class ScriptNode;
 class NodeList;
 class AttributeMap;
+class ScriptAttributeMap;
 
 // Interface identifiers that the document answers besides IUnknown (those of the
 // platform XML DOM's document and node interfaces; only the operations below exist).
@@ -64,3 +72,105 @@ class AttributeMap : public IUnknown {
  protected:
   virtual ~AttributeMap() = default;
 };
+
+// One element (or attribute) of the tree; created with a reference count of 1. Its
+// parent and container are plain pointers, cleared when they go away first, so a node
+// that a caller still holds never points at a destroyed one.
+class ScriptNode : public ScriptElement {
+ public:
+  explicit ScriptNode(ScriptElement* parent);
+  ScriptNode(const ScriptNode&) = delete;
+  ScriptNode& operator=(const ScriptNode&) = delete;
+
+  HRESULT STDMETHODCALLTYPE FirstChild(ScriptNode** child) override;
+  HRESULT STDMETHODCALLTYPE NextSibling(ScriptNode** sibling) override;
+  HRESULT STDMETHODCALLTYPE AppendText(const wchar_t* text, size_t count) override;
+  HRESULT STDMETHODCALLTYPE SetName(const wchar_t* name) override;
+  HRESULT STDMETHODCALLTYPE GetText(VARIANT* text) override;
+  HRESULT STDMETHODCALLTYPE GetParent(ScriptElement** parent) override;
+  HRESULT STDMETHODCALLTYPE AddChild(ScriptNode* child) override;
+  HRESULT STDMETHODCALLTYPE SetAttributes(const AttributeList& attributes) override;
+  HRESULT STDMETHODCALLTYPE HasChildren(VARIANT_BOOL* has) override;
+  HRESULT STDMETHODCALLTYPE GetAttributes(AttributeMap** map) override;
+  HRESULT STDMETHODCALLTYPE GetChildren(NodeList** children) override;
+  HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // The stored ANSI forms.
+  const std::string& AnsiName() const { return name_; }
+  const std::string& AnsiText() const { return text_; }
+
+ private:
+  friend class ScriptDocument;
+  friend class ScriptAttributeMap;
+  ~ScriptNode() override;
+  // Destroys nodes one after another from a queue instead of recursing, so releasing
+  // a tree of any depth needs a fixed amount of stack.
+  static void Destroy(ScriptNode* node);
+
+  LONG references_ = 1;
+  std::string name_;
+  std::string text_;
+  ScriptElement* parent_;
+  // The node whose child list holds this one, and the position in it.
+  ScriptNode* container_ = nullptr;
+  size_t siblingIndex_ = 0;
+  std::vector<ScriptNode*> children_;
+  ScriptAttributeMap* attributes_ = nullptr;
+};
+
+// The tree of one script file and the handler that builds it. Its element operations
+// act on the root element (E_FAIL while there is none); it has no parent.
+class ScriptDocument : public ScriptElement, public ReaderHandler {
+ public:
+  static HRESULT Create(ScriptDocument** document);
+  ScriptDocument(const ScriptDocument&) = delete;
+  ScriptDocument& operator=(const ScriptDocument&) = delete;
+
+  // Reads the file into a new tree. 0 with *loaded true once the input was read to its
+  // end (a file that cannot be opened is empty input); otherwise the code of the
+  // failure, *loaded false, and the tree keeps what was read.
+  int Load(const char* path, bool* loaded);
+  int Load(CharacterSource& source, bool* loaded);
+
+  HRESULT STDMETHODCALLTYPE FirstChild(ScriptNode** child) override;
+  HRESULT STDMETHODCALLTYPE NextSibling(ScriptNode** sibling) override;
+  HRESULT STDMETHODCALLTYPE AppendText(const wchar_t* text, size_t count) override;
+  HRESULT STDMETHODCALLTYPE SetName(const wchar_t* name) override;
+  HRESULT STDMETHODCALLTYPE GetText(VARIANT* text) override;
+  HRESULT STDMETHODCALLTYPE GetParent(ScriptElement** parent) override;
+  HRESULT STDMETHODCALLTYPE AddChild(ScriptNode* child) override;
+  HRESULT STDMETHODCALLTYPE SetAttributes(const AttributeList& attributes) override;
+  HRESULT STDMETHODCALLTYPE HasChildren(VARIANT_BOOL* has) override;
+  HRESULT STDMETHODCALLTYPE GetAttributes(AttributeMap** map) override;
+  HRESULT STDMETHODCALLTYPE GetChildren(NodeList** children) override;
+  HRESULT STDMETHODCALLTYPE GetName(BSTR* name) override;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  void StartElement(const std::wstring& name, const AttributeList& attributes) override;
+  void EndElement(const std::wstring& name) override;
+  void Whitespace(const wchar_t* characters, size_t start, size_t count) override;
+  void Text(const wchar_t* characters, size_t start, size_t count) override;
+
+ private:
+  ScriptDocument();
+  ~ScriptDocument() override;
+  void Clear();
+
+  LONG references_ = 1;
+  ScriptNode* root_ = nullptr;
+  // Where the next child or text goes: a node, this document, or nothing before the root.
+  ScriptElement* current_ = nullptr;
+  // Nodes whose parent is this document: the root and top-level elements after it.
+  std::vector<ScriptNode*> topLevel_;
+};
+
+// Tree objects (documents, nodes, lists, maps) alive in the process; tests use it to
+// see that every reference taken is given back.
+long ScriptObjectsAlive();

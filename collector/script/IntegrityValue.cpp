@@ -1,0 +1,155 @@
+// Integrity values: CRC-32 of a text, its eight-letter encoding and the two tags that
+// carry it. The script signer is compiled from this same source, so the letter table
+// below is the one place where signing and checking agree.
+#include "IntegrityValue.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "Handles.h"
+
+namespace {
+
+// Letters for the hexadecimal digits "0123456789ABCDEF", in that order: sixteen
+// distinct upper-case letters, none of them "X" (which marks a character outside it).
+constexpr char kDigits[] = "0123456789ABCDEF";
+constexpr char kLetters[] = "KBMQTRZLHVNDWPCJ";
+static_assert(sizeof(kDigits) == 17 && sizeof(kLetters) == 17, "sixteen digits, sixteen letters");
+
+char LetterFor(char digit) {
+  const char* at = std::strchr(kDigits, digit);
+  return (digit != '\0' && at) ? kLetters[at - kDigits] : 'X';
+}
+
+char DigitFor(char letter) {
+  const char* at = std::strchr(kLetters, letter);
+  return (letter != '\0' && at) ? kDigits[at - kLetters] : 'X';
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Positions of the first and last ">"; false when the text cannot carry tags there
+// (no ">", ">" as its first character, or a single ">").
+bool TagPositions(const std::string& text, size_t* first, size_t* last) {
+  if (text.empty()) return false;
+  *first = text.find('>');
+  *last = text.rfind('>');
+  return *first != std::string::npos && *first > 0 && *first < *last;
+}
+
+// The tag's shape before the first ">": its last underscore exactly nine characters
+// before it.
+bool HasTagBefore(const std::string& text, size_t first) {
+  size_t underscore = text.rfind('_', first - 1);
+  return underscore != std::string::npos && first - underscore == kIntegrityTagLength;
+}
+
+}  // namespace
+
+std::string EncodeIntegrityValue(unsigned long value) {
+  char hex[16];
+  std::snprintf(hex, sizeof(hex), "%08lX", value & 0xFFFFFFFFUL);
+  std::string letters;
+  for (size_t i = 0; i < 8; ++i) letters += LetterFor(hex[i]);
+  return letters;
+}
+
+unsigned long DecodeIntegrityValue(const std::string& letters) {
+  unsigned long value = 0;
+  for (char letter : letters) {
+    int digit = HexValue(DigitFor(letter));
+    if (digit < 0) break;
+    value = (value << 4) | static_cast<unsigned long>(digit);
+  }
+  return value & 0xFFFFFFFFUL;
+}
+
+bool LoadTextFile(const std::string& path, std::string* text) {
+  if (!text) return false;
+  text->clear();
+  if (path.empty()) return false;
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;
+  try {
+    std::string buffer;
+    buffer.reserve(static_cast<size_t>(size.QuadPart) + 2);
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) {
+      buffer.append(chunk, read);
+    }
+    size_t nul = buffer.find('\0');
+    if (nul != std::string::npos) buffer.resize(nul);
+    *text = std::move(buffer);
+  } catch (const std::exception&) {
+    text->clear();
+    return false;
+  }
+  return true;
+}
+
+bool SaveTextFile(const std::string& text, const std::string& path) {
+  if (text.empty() || path.empty()) return false;
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), text.data() + done, want, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  return SetEndOfFile(file.get()) != FALSE;
+}
+
+unsigned long ReadIntegrityValue(const std::string& text) {
+  size_t first, last;
+  if (!TagPositions(text, &first, &last) || !HasTagBefore(text, first)) return 0;
+  return DecodeIntegrityValue(text.substr(first - 8, 8));
+}
+
+bool StripIntegrityValue(std::string& text) {
+  size_t first, last;
+  if (!TagPositions(text, &first, &last) || !HasTagBefore(text, first)) return false;
+  // The second tag must lie wholly after the first ">"; otherwise this is no signed
+  // text and removing overlapping ranges would only mangle it.
+  if (last - first <= kIntegrityTagLength) return false;
+  text.erase(last - kIntegrityTagLength, kIntegrityTagLength);
+  text.erase(first - kIntegrityTagLength, kIntegrityTagLength);
+  return true;
+}
+
+unsigned long ComputeIntegrityValue(const std::string& text) {
+  const size_t length = std::strlen(text.c_str());
+  const Bytef* data = reinterpret_cast<const Bytef*>(text.data());
+  uLong crc = crc32(0L, Z_NULL, 0);
+  size_t done = 0;
+  while (done < length) {
+    const uInt part = static_cast<uInt>(std::min<size_t>(length - done, 1u << 30));
+    crc = crc32(crc, data + done, part);
+    done += part;
+  }
+  return static_cast<unsigned long>(crc & 0xFFFFFFFFUL);
+}
+
+bool EmbedIntegrityValue(std::string& text, unsigned long value) {
+  size_t first, last;
+  if (!TagPositions(text, &first, &last)) return false;
+  const std::string tag = "_" + EncodeIntegrityValue(value);
+  text.insert(last, tag);
+  text.insert(first, tag);
+  return true;
+}

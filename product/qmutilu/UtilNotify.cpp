@@ -1,0 +1,156 @@
+// QMUTILU.DLL: the notification box, whose texts, caption and icon are numbered
+// resources of the configurator's language module Kestrune32.dll.
+//
+// Without a window, for tests and scripted runs, two environment variables apply:
+// QM_NOTIFY_LOG=<file> appends one UTF-8 line per notice to that file: message number,
+// inserted text, first button, second button and caption number, separated by tabs
+// (tabs and line breaks in the inserted text become blanks); QM_NOTIFY_ANSWER=<n>
+// answers every notice with the button number n (1 OK, 6 Yes, 7 No) without showing it.
+#include "UtilInternal.h"
+
+#include <string>
+
+namespace {
+
+std::wstring Environment(LPCWSTR name) {
+  DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
+  if (need == 0) return L"";
+  std::wstring value(need, L'\0');
+  DWORD got = GetEnvironmentVariableW(name, &value[0], need);
+  value.resize(got < need ? got : 0);
+  return value;
+}
+
+void AppendToLog(const std::wstring& path, const QmNotifyRecord& r) {
+  std::wstring insert = r.insert ? r.insert : L"";
+  for (wchar_t& c : insert)
+    if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
+  std::wstring line = std::to_wstring(r.message) + L"\t" + insert + L"\t" + std::to_wstring(r.button1) + L"\t" +
+                      std::to_wstring(r.button2) + L"\t" + std::to_wstring(r.caption) + L"\r\n";
+  int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return;
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), &utf8[0], n, nullptr, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+// Every "%s" takes the inserted text and "%%" stands for "%"; nothing else in the
+// message is read as a format, so a message cannot make the box read beyond its one
+// argument.
+std::wstring Insert(const std::wstring& message, LPCWSTR insert) {
+  std::wstring out;
+  for (size_t i = 0; i < message.size(); ++i) {
+    if (message[i] == L'%' && i + 1 < message.size() && message[i + 1] == L's') {
+      out += insert ? insert : L"";
+      ++i;
+    } else if (message[i] == L'%' && i + 1 < message.size() && message[i + 1] == L'%') {
+      out += L'%';
+      ++i;
+    } else {
+      out += message[i];
+    }
+  }
+  return out;
+}
+
+// Button texts put on the message box when it activates.
+struct ButtonTexts {
+  int first = 0, second = 0;  // control ids
+  std::wstring firstText, secondText;
+  HHOOK hook = nullptr;
+};
+thread_local ButtonTexts* g_buttons = nullptr;
+
+LRESULT CALLBACK RenameButtons(int code, WPARAM wParam, LPARAM lParam) {
+  ButtonTexts* b = g_buttons;
+  if (!b) return 0;
+  HHOOK hook = b->hook;
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    if (!b->firstText.empty()) SetDlgItemTextW(box, b->first, b->firstText.c_str());
+    if (!b->secondText.empty()) SetDlgItemTextW(box, b->second, b->secondText.c_str());
+    UnhookWindowsHookEx(hook);
+    b->hook = nullptr;
+    g_buttons = nullptr;
+    return 0;
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+int ShowBox(const QmNotifyRecord& r, const std::wstring& text) {
+  HMODULE language = qmutil::LanguageModule();
+  std::wstring caption = qmutil::LoadText(language, r.caption);
+
+  MSGBOXPARAMSW box = {};
+  box.cbSize = sizeof box;
+  box.hwndOwner = r.owner && IsWindow(r.owner) ? r.owner : nullptr;
+  box.lpszText = text.c_str();
+  box.lpszCaption = caption.empty() ? nullptr : caption.c_str();
+  bool question = r.button1 && r.button2;
+  box.dwStyle = (question ? MB_YESNO : MB_OK) | (box.hwndOwner ? MB_APPLMODAL : MB_TASKMODAL) | MB_SETFOREGROUND;
+  if (language && r.icon && FindResourceW(language, MAKEINTRESOURCEW(r.icon), RT_GROUP_ICON)) {
+    box.hInstance = language;
+    box.lpszIcon = MAKEINTRESOURCEW(r.icon);
+    box.dwStyle |= MB_USERICON;
+  } else {
+    box.dwStyle |= question ? MB_ICONQUESTION : MB_ICONINFORMATION;
+  }
+
+  ButtonTexts texts;
+  texts.first = question ? IDYES : IDOK;
+  texts.second = IDNO;
+  if (r.button1 && r.button1 != IDYES) texts.firstText = qmutil::LoadText(language, r.button1);
+  if (question && r.button2 != IDNO) texts.secondText = qmutil::LoadText(language, r.button2);
+  if (!texts.firstText.empty() || !texts.secondText.empty()) {
+    texts.hook = SetWindowsHookExW(WH_CBT, RenameButtons, nullptr, GetCurrentThreadId());
+    if (texts.hook) g_buttons = &texts;
+  }
+  int answer = MessageBoxIndirectW(&box);
+  if (texts.hook) UnhookWindowsHookEx(texts.hook);
+  g_buttons = nullptr;
+  return answer;
+}
+
+int Notify(const QmNotifyRecord* record, LPCWSTR literal) {
+  if (!record) return qm::InvalidArgument<int>();
+  std::wstring log = Environment(L"QM_NOTIFY_LOG");
+  if (!log.empty()) AppendToLog(log, *record);
+  std::wstring answer = Environment(L"QM_NOTIFY_ANSWER");
+  if (!answer.empty()) {
+    wchar_t* end = nullptr;
+    long value = wcstol(answer.c_str(), &end, 10);
+    if (end && *end == L'\0' && value > 0) return static_cast<int>(value);
+  }
+  std::wstring message = literal ? literal : qmutil::LoadText(qmutil::LanguageModule(), record->message);
+  if (message.empty()) message = L"(" + std::to_wstring(record->message) + L") %s";
+  return ShowBox(*record, Insert(message, record->insert));
+}
+
+}  // namespace
+
+namespace qmutil {
+
+HMODULE LanguageModule() { return GetModuleHandleW(L"Kestrune32.dll"); }
+
+std::wstring LoadText(HMODULE module, int number) {
+  if (!module || number <= 0) return L"";
+  const wchar_t* resource = nullptr;
+  int length = LoadStringW(module, static_cast<UINT>(number), reinterpret_cast<LPWSTR>(&resource), 0);
+  if (length <= 0 || !resource) return L"";
+  return std::wstring(resource, static_cast<size_t>(length));
+}
+
+}  // namespace qmutil
+
+extern "C" int WINAPI UTIL_NotifyUser(const QmNotifyRecord* record) { return Notify(record, nullptr); }
+
+// As UTIL_NotifyUser, with the message given as text instead of a string number.
+extern "C" int WINAPI UTIL_NotifyUserEx(const QmNotifyRecord* record, LPCWSTR text) {
+  if (!text) return qm::InvalidArgument<int>();
+  return Notify(record, text);
+}
