@@ -46,9 +46,11 @@ class CollectorRunTest(unittest.TestCase):
         self.exe = self.app / "QIRTool.exe"
         self.out = self.folder / "out"
         self.out.mkdir()
+        # Scripts made by the test are archived with their own times: the run's window
+        # of time opens before they are written.
+        self.began = datetime.datetime.now().replace(microsecond=0)
 
     def collect(self, *args, cwd=None):
-        self.began = datetime.datetime.now().replace(microsecond=0)
         code = h.run_collector(list(args), cwd=cwd, exe=self.exe)
         self.ended = datetime.datetime.now()
         return code
@@ -95,7 +97,6 @@ class CollectorRunTest(unittest.TestCase):
         script = h.write_script(scripts / "Sample.qir", QUIET_SCRIPT)
         result = self.out / "Results.tgz"
         # Quoted exactly as a user types it, which a plain argument list cannot express.
-        self.began = datetime.datetime.now().replace(microsecond=0)
         code = h.run_exact('"%s" /xmlfile="%s" /outfile=%s /silent' % (
             h.winpath(self.exe), h.winpath(script), h.winpath(result)))
         self.ended = datetime.datetime.now()

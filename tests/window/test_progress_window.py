@@ -70,6 +70,7 @@ class Driver:
         except (OSError, RuntimeError, ValueError):
             pass
         self.proc.wait(timeout=30)
+        self.proc.stdout.close()
 
 
 class CollectorWindowTest(unittest.TestCase):
