@@ -346,7 +346,19 @@ int RunProgressWindow(HINSTANCE instance, const CollectorApp& app) {
   auto* state = new WindowState;
   state->instance = instance;
   state->app = app;
-  DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, DialogProc, reinterpret_cast<LPARAM>(state));
+  const INT_PTR shown =
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, DialogProc, reinterpret_cast<LPARAM>(state));
+  if (shown == -1 && Collector().silent && !state->worker) {
+    // No window can be made (no desktop to draw on): a silent run shows nothing
+    // anyway, so it runs here without one.
+    TerminateRequested = 0;
+    WriteFailed = 0;
+    try {
+      RunWorker(*state);
+    } catch (...) {
+      RaiseWriteFailure();
+    }
+  }
 
   int code = kExitArchiveWritten;
   if (!state->resultChosen)

@@ -69,15 +69,15 @@ def scratch(name):
     return folder
 
 
-def wine(args, cwd=None, timeout=180):
+def wine(args, cwd=None, timeout=180, env=None):
     """Runs a Windows program of the build under Wine; returns the completed process."""
     return subprocess.run([str(WINE_RUN)] + [str(a) for a in args], cwd=cwd, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout)
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, env=env)
 
 
-def run_collector(args, cwd=None, exe=QIRTOOL, timeout=180):
+def run_collector(args, cwd=None, exe=QIRTOOL, timeout=180, env=None):
     """Runs the collector; returns its exit code."""
-    return wine([exe] + list(args), cwd=cwd, timeout=timeout).returncode
+    return wine([exe] + list(args), cwd=cwd, timeout=timeout, env=env).returncode
 
 
 def sign(*paths):

@@ -3,6 +3,7 @@ signed here, its result archive checked from Linux byte by byte and with standar
 tools, its activity log and signed file list, and its exit codes."""
 
 import datetime
+import os
 import re
 import shutil
 import sys
@@ -50,8 +51,8 @@ class CollectorRunTest(unittest.TestCase):
         # of time opens before they are written.
         self.began = datetime.datetime.now().replace(microsecond=0)
 
-    def collect(self, *args, cwd=None):
-        code = h.run_collector(list(args), cwd=cwd, exe=self.exe)
+    def collect(self, *args, cwd=None, env=None):
+        code = h.run_collector(list(args), cwd=cwd, exe=self.exe, env=env)
         self.ended = datetime.datetime.now()
         return code
 
@@ -168,6 +169,20 @@ class CollectorRunTest(unittest.TestCase):
         members = self.open_archive(self.out / "r.tgz")
         self.assertEqual(list(members), ["Activity Log.csv", "FileList.csv"])
         self.assertEqual(self.log_events(members), [])
+
+    def test_silent_run_without_a_display(self):
+        h.write_script(self.app / "Sample.qir", QUIET_SCRIPT)
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        code = self.collect("/outfile=" + h.winpath(self.out / "r.tgz"), "/silent", env=env)
+        self.assertEqual(code, 0)
+        members = self.open_archive(self.out / "r.tgz")
+        self.assertEqual(set(members), {"Activity Log.csv", "FileList.csv", "Sample.qir"})
+        self.assertFalse((self.out / "~QX_TEMP").exists())
+
+        # Without /silent there is no way to ask or tell the user: nothing is done.
+        code = self.collect("/outfile=" + h.winpath(self.out / "loud.tgz"), env=env)
+        self.assertEqual(code, 2)
+        self.assertFalse((self.out / "loud.tgz").exists())
 
 
 if __name__ == "__main__":
