@@ -81,9 +81,11 @@ def run_collector(args, cwd=None, exe=QIRTOOL, timeout=180, env=None):
 
 
 def sign(*paths):
-    result = wine([QIRSIGN] + [winpath(p) for p in paths])
-    if result.returncode != 0:
-        raise RuntimeError("QIRSign failed: %r %r" % (result.stdout, result.stderr))
+    # In batches: a Windows command line holds at most 32767 characters.
+    for first in range(0, len(paths), 100):
+        result = wine([QIRSIGN] + [winpath(p) for p in paths[first:first + 100]])
+        if result.returncode != 0:
+            raise RuntimeError("QIRSign failed: %r %r" % (result.stdout, result.stderr))
 
 
 def verify(path):

@@ -248,6 +248,16 @@ std::string Execute(const std::string& line) {
   if (command == "msgbox-ok") return Press(Kind::MessageBox, "message box", IDOK, timeout);
   if (command == "savedialog") return SaveDialogInfo(timeout);
   if (command == "save") return Save(timeout, rest());
+  if (command == "save-move") {
+    // Without a window manager every window opens at the top left; move the dialog
+    // aside so that the progress window shows beside it.
+    HWND w = WaitFor(Kind::SaveDialog, timeout);
+    if (!w) return "error no save dialog";
+    int x = 0, y = 0;
+    in >> x >> y;
+    SetWindowPos(w, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return "ok";
+  }
   if (command == "save-cancel") return Press(Kind::SaveDialog, "save dialog", IDCANCEL, timeout);
   if (command == "wait") return WaitExit(timeout);
   if (command == "watch") return Watch(timeout);

@@ -107,6 +107,8 @@ class CollectorWindowTest(unittest.TestCase):
         self.assertEqual(dialog["name"], "Results.tgz")
         self.assertEqual(dialog["owner_is_progress"], "1")
 
+        self.driver("save-move 1000 40 160")
+        time.sleep(0.5)
         shot = self.folder / "progress-and-save-dialog.png"
         subprocess.run(["import", "-display", display.name, "-window", "root", str(shot)],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
@@ -155,6 +157,23 @@ class CollectorWindowTest(unittest.TestCase):
         self.assertEqual(self.wait_exit(30000), 2)
         self.assertLess(time.monotonic() - began, 30)
         self.assertFalse((self.app / "~QX_TEMP").exists())
+
+    def test_cancel_during_the_run(self):
+        # Enough scripts to keep the worker busy for a few seconds.
+        names = []
+        for script in range(400):
+            names.append(self.app / ("s%03d.qir" % script))
+            names[-1].write_bytes(b"<QIRSCRIPT>\r\n<SUMMARY Purpose=\"busy\"/>\r\n</QIRSCRIPT>\r\n")
+        h.sign(*names)
+        self.start("/outfile=" + h.winpath(self.folder / "results.tgz"))
+        self.assertEqual(self.driver("progress 30000")["visible"], "1")
+        self.driver("cancel")
+        self.assertEqual(self.wait_exit(30000), 2)
+        self.assertFalse((self.folder / "results.tgz").exists())
+        # The partial results stay for the next run to clear; the log says why.
+        log = h.log_lines((self.folder / "~QX_TEMP" / "Activity Log.csv").read_bytes())
+        self.assertTrue(log[-1].endswith(",INFORMATION,User requested termination"), log[-3:])
+        self.assertLess(len(log), 1 + 400, "the run stopped before its last script")
 
     def test_write_error_message(self):
         # A file where the results root should go: nothing of the run can be written.
