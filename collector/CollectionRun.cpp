@@ -183,7 +183,8 @@ void CollectionRun::Finish() {
         ResultsArchive archive(resultFile_, resultsRoot_);
         archive.Compress();
         // An incomplete archive is not announced as the result.
-        if (!WriteFailed && !TerminateRequested) ShowResultMessage(resultFile_);
+        archiveWritten_ = !WriteFailed && !TerminateRequested;
+        if (archiveWritten_) ShowResultMessage(resultFile_);
       }
     }
     RemoveDirectoryA(resultsRoot_.c_str());

@@ -35,6 +35,8 @@ class CollectionRun {
   void AddProgressUnits(long units) { progressUnits_ += units; }
   VersionLogic* Logic() { return versionLogic_.get(); }
   PathResolver* Resolver() { return resolver_.get(); }
+  // Whether the collecting pass wrote a complete archive (no cancel, no write failure).
+  bool ArchiveWritten() const { return archiveWritten_; }
 
  private:
   void ProcessScript(const std::string& folder, const std::string& name, RunMode mode);
@@ -51,6 +53,7 @@ class CollectionRun {
   std::unique_ptr<VersionLogic> versionLogic_;
   std::unique_ptr<PathResolver> resolver_;
   LineFileWriter fileList_;
+  bool archiveWritten_ = false;
 };
 
 // Deletes everything inside folder, recursively; the folder itself stays. An empty

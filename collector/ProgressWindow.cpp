@@ -58,6 +58,7 @@ struct WindowState {
   KernelHandle worker;
   std::atomic<HWND> saveDialog{nullptr};
   std::atomic<bool> resultChosen{false};
+  std::atomic<bool> archiveWritten{false};
   bool cancelling = false;
   bool workerAbandoned = false;
 };
@@ -152,6 +153,7 @@ void RunWorker(WindowState& state) {
   SetFileAttributesA(run.ResultsRoot().c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(run.ResultsRoot().c_str());
   run.Run(RunMode::Collecting);
+  state.archiveWritten = run.ArchiveWritten();
 }
 
 DWORD WINAPI WorkerMain(void* parameter) {
@@ -360,18 +362,18 @@ int RunProgressWindow(HINSTANCE instance, const CollectorApp& app) {
     }
   }
 
-  int code = kExitArchiveWritten;
-  if (!state->resultChosen)
-    code = kExitNoResult;
-  else if (WriteFailed)
+  // The window closes on the worker's last message; its thread is about to end.
+  if (state->worker && !state->workerAbandoned) WaitForSingleObject(state->worker.get(), INFINITE);
+
+  int code = kExitNoResult;
+  if (state->archiveWritten)
+    code = kExitArchiveWritten;
+  else if (state->resultChosen && WriteFailed)
     code = kExitWriteFailed;
-  else if (TerminateRequested)
-    code = kExitNoResult;
 
   // A worker that outlived the cancel's wait still uses the state: end the process
   // under it rather than free what it holds.
   if (state->workerAbandoned) ExitProcess(static_cast<UINT>(code));
-  if (state->worker) WaitForSingleObject(state->worker.get(), INFINITE);
   delete state;
   return code;
 }
