@@ -12,6 +12,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
 fi
 wineserver -p 120 >/dev/null 2>&1 || true
+# Wine's service processes start with the first program and inherit its error output;
+# started here, they hold /dev/null and not the pipe on which CTest waits for the end.
+/usr/lib/wine/wine64 cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 cd "$build"
 ctest --output-on-failure -j 2 --timeout 600

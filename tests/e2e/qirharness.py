@@ -61,6 +61,38 @@ class Display:
             self.proc = None
 
 
+def private_prefix(name):
+    """A Wine prefix of its own beside the build's, sharing its drive C: and a copy of
+    its registry, so that a suite gets its own wineserver and with it a desktop bound to
+    the suite's display (a persistent server of the shared prefix may have bound its
+    desktop to no display at all). Points WINE_RUN at a runner for it; returns the
+    prefix."""
+    global WINE_RUN
+    prefix = BUILD / ("wineprefix-" + name)
+    stop_prefix(prefix)
+    shutil.rmtree(prefix, ignore_errors=True)
+    (prefix / "dosdevices").mkdir(parents=True)
+    for item in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
+        shutil.copy2(PREFIX / item, prefix / item)
+    (prefix / "drive_c").symlink_to(PREFIX / "drive_c")
+    (prefix / "dosdevices" / "c:").symlink_to(PREFIX / "drive_c")
+    (prefix / "dosdevices" / "z:").symlink_to("/")
+    runner = BUILD / "tests" / ("wine-run-" + name + ".sh")
+    text = (BUILD / "wine-run.sh").read_text()
+    text = re.sub(r'(?m)^export WINEPREFIX=.*$', 'export WINEPREFIX="%s"' % prefix, text)
+    runner.write_text(text)
+    runner.chmod(0o755)
+    WINE_RUN = runner
+    return prefix
+
+
+def stop_prefix(prefix):
+    """Ends the wineserver of a prefix of ours, and every Wine process in it."""
+    if (Path(prefix) / "system.reg").exists():
+        subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=str(prefix)),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+
 def scratch(name):
     """A fresh scratch folder under the build tree."""
     folder = BUILD / "tests" / "scratch" / name
@@ -70,9 +102,11 @@ def scratch(name):
 
 
 def wine(args, cwd=None, timeout=180, env=None):
-    """Runs a Windows program of the build under Wine; returns the completed process."""
+    """Runs a Windows program of the build under Wine; returns the completed process.
+    Its error output is not captured: Wine's service processes, started by the first
+    program of a persistent wineserver, inherit it and keep it open."""
     return subprocess.run([str(WINE_RUN)] + [str(a) for a in args], cwd=cwd, stdin=subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=timeout, env=env)
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout, env=env)
 
 
 def run_collector(args, cwd=None, exe=QIRTOOL, timeout=180, env=None):
@@ -85,7 +119,7 @@ def sign(*paths):
     for first in range(0, len(paths), 100):
         result = wine([QIRSIGN] + [winpath(p) for p in paths[first:first + 100]])
         if result.returncode != 0:
-            raise RuntimeError("QIRSign failed: %r %r" % (result.stdout, result.stderr))
+            raise RuntimeError("QIRSign failed (exit code %d): %r" % (result.returncode, result.stdout))
 
 
 def verify(path):

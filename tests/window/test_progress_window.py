@@ -16,11 +16,17 @@ import qirharness as h  # noqa: E402
 display = h.Display()
 
 
+prefix = None
+
+
 def setUpModule():
+    global prefix
     display.start()
+    prefix = h.private_prefix("window")
 
 
 def tearDownModule():
+    h.stop_prefix(prefix)
     display.stop()
 
 
