@@ -173,7 +173,8 @@ class CollectorWindowTest(unittest.TestCase):
         h.sign(*names)
         self.start("/outfile=" + h.winpath(self.folder / "results.tgz"))
         self.assertEqual(self.driver("progress 30000")["visible"], "1")
-        self.driver("cancel")
+        # The close box, as the user would: the same cancel as Esc.
+        self.driver("close")
         self.assertEqual(self.wait_exit(30000), 2)
         self.assertFalse((self.folder / "results.tgz").exists())
         # The partial results stay for the next run to clear; the log says why.
@@ -204,6 +205,20 @@ class CollectorWindowTest(unittest.TestCase):
         self.assertEqual(watched["ever_visible"], "0")
         self.assertEqual((watched["x"], watched["y"], watched["w"], watched["h"]), ("0", "0", "1", "1"))
         self.assertTrue((self.folder / "results.tgz").exists())
+
+    def test_out_file_without_silent_shows_no_final_message(self):
+        out = self.folder / "given.tgz"
+        self.start("/outfile=" + h.winpath(out))
+        # A message box would hold the program open: ending on its own proves there is none.
+        self.assertEqual(self.wait_exit(30000), 0)
+        self.assertTrue(out.exists())
+
+    def test_out_file_into_a_missing_folder_asks_for_the_result_file(self):
+        self.start("/outfile=nowhere\\results.tgz", "/silent")
+        self.assertEqual(self.driver("progress 20000")["visible"], "1", "/silent without an out file")
+        self.assertEqual(self.driver("savedialog 20000")["name"], "Results.tgz")
+        self.driver("save-cancel 1000")
+        self.assertEqual(self.wait_exit(20000), 2)
 
     def test_silent_needs_an_out_file(self):
         # "/silent" alone: the window shows and the save dialog is asked as usual.
