@@ -281,6 +281,11 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_DESTROY:
       statusWindow = nullptr;
+      // The small icon was made for this window alone (the large one is shared).
+      if (state && state->smallIcon) {
+        DestroyIcon(state->smallIcon);
+        state->smallIcon = nullptr;
+      }
       return FALSE;
   }
   return FALSE;
