@@ -21,6 +21,7 @@ prefix = None
 
 def setUpModule():
     global prefix
+    os.environ["LC_ALL"] = "C.UTF-8"
     display.start()
     prefix = h.private_prefix("window")
 
@@ -193,6 +194,20 @@ class CollectorWindowTest(unittest.TestCase):
         self.driver("msgbox-ok 1000")
         self.assertEqual(self.wait_exit(), 1)
         self.assertFalse((self.folder / "results.tgz").exists())
+
+    def test_texts_from_the_catalogue_beside_the_program(self):
+        # Section 0009 serves every English locale, which is what Wine makes of LANG=C.
+        (self.app / "QIRTool.LOC").write_bytes(
+            b"[0009]\r\nTool_Title=Sammler\r\nTool_WaitMsg=Bitte warten\r\n"
+            b"WriteError_Title=Schreibfehler\r\nWriteError_Message=Zeile 1\\nZeile 2\r\n")
+        (self.folder / "~QX_TEMP").write_bytes(b"in the way")
+        self.start("/outfile=" + h.winpath(self.folder / "results.tgz"))
+        message = self.driver("msgbox 30000")
+        self.assertEqual((message["title"], message["text"]), ("Schreibfehler", "Zeile 1\nZeile 2"))
+        window = self.driver("progress 0")
+        self.assertEqual((window["title"], window["work"]), ("Sammler", "Bitte warten"))
+        self.driver("msgbox-ok 1000")
+        self.assertEqual(self.wait_exit(), 1)
 
     def test_silent_window_never_shows(self):
         for script in range(30):
