@@ -68,6 +68,8 @@ def private_prefix(name):
     desktop to no display at all). Points WINE_RUN at a runner for it; returns the
     prefix."""
     global WINE_RUN
+    if not (PREFIX / "system.reg").exists():
+        wine(["cmd.exe", "/c", "exit"], timeout=600)
     prefix = BUILD / ("wineprefix-" + name)
     stop_prefix(prefix)
     shutil.rmtree(prefix, ignore_errors=True)
