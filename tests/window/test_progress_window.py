@@ -1,0 +1,248 @@
+"""The collector's windows as a user meets them, under a private Xvfb display: the
+progress window before the run, the save dialog, the final message, the write-error
+message, cancels, Enter, and the silent window that never shows."""
+
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
+import qirharness as h  # noqa: E402
+
+display = h.Display()
+
+
+prefix = None
+
+
+def setUpModule():
+    global prefix
+    os.environ["LC_ALL"] = "C.UTF-8"
+    display.start()
+    prefix = h.private_prefix("window")
+
+
+def tearDownModule():
+    h.stop_prefix(prefix)
+    display.stop()
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+class Driver:
+    """The window driver in the collector's Wine prefix, one command per line."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([str(h.WINE_RUN), str(h.DRIVER)], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+    def raw(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline().rstrip("\r\n")
+        if not answer:
+            raise RuntimeError("driver ended on %r" % line)
+        return answer
+
+    def __call__(self, line):
+        answer = self.raw(line)
+        if not answer.startswith("ok"):
+            raise AssertionError("%s -> %s" % (line, answer))
+        fields = {}
+        for part in answer[3:].split("\t"):
+            if "=" in part:
+                key, value = part.split("=", 1)
+                fields[key] = unescape(value)
+        return fields
+
+    def close(self):
+        try:
+            self.raw("kill")
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.close()
+        except (OSError, RuntimeError, ValueError):
+            pass
+        self.proc.wait(timeout=30)
+        self.proc.stdout.close()
+
+
+class CollectorWindowTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = h.scratch("window-" + self._testMethodName)
+        # The collector runs from its own folder, so its results root and scripts are
+        # the test's alone.
+        self.app = self.folder / "app"
+        self.app.mkdir()
+        shutil.copy(h.QIRTOOL, self.app / "QIRTool.exe")
+        self.driver = Driver()
+        self.addCleanup(self.driver.close)
+
+    def start(self, *args):
+        line = '"%s"' % h.winpath(self.app / "QIRTool.exe")
+        if args:
+            line += " " + " ".join(args)
+        self.driver("start " + line)
+
+    def wait_exit(self, timeout_ms=60000):
+        return int(self.driver("wait %d" % timeout_ms)["exit"])
+
+    def test_progress_window_save_dialog_and_final_message(self):
+        self.start()
+        window = self.driver("progress 20000")
+        self.assertEqual(window["title"], "Qirex Tool")
+        self.assertEqual(window["visible"], "1")
+        self.assertEqual(window["work"], "Waiting for user input...")
+        self.assertEqual(window["detail"], "...")
+        # No script beside the program: nothing to count, the bar's range is 0..1.
+        self.assertEqual((window["range_low"], window["range_high"], window["pos"]), ("0", "1", "0"))
+
+        dialog = self.driver("savedialog 20000")
+        self.assertEqual(dialog["name"], "Results.tgz")
+        self.assertEqual(dialog["owner_is_progress"], "1")
+
+        self.driver("save-move 1000 40 160")
+        time.sleep(0.5)
+        shot = self.folder / "progress-and-save-dialog.png"
+        subprocess.run(["import", "-display", display.name, "-window", "root", str(shot)],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+
+        # Enter, the dialog's default command, must not end the window under the worker.
+        self.driver("enter")
+        time.sleep(0.5)
+        self.assertEqual(self.driver("progress 0")["work"], "Waiting for user input...")
+        self.driver("savedialog 0")
+
+        out = self.folder / "Chosen.tgz"
+        self.driver("save 5000 " + h.winpath(out))
+        message = self.driver("msgbox 30000")
+        result = self.folder / "Chosen.tgz"
+        self.assertTrue(result.exists())
+        size = result.stat().st_size
+        self.assertLess(size, 1024)
+        self.assertEqual(message["title"], "Qirex Tool")
+        lines = message["text"].split("\n")
+        self.assertEqual(lines[0].lower(), ("QIR Tool result file name:  " + h.winpath(out)).lower())
+        self.assertEqual(lines[1], "QIR Tool result file size:  1 KB")
+        self.assertEqual(lines[2], "")
+        self.assertTrue(lines[3].startswith("IMPORTANT: The information in the file is stored"), lines[3])
+        self.assertEqual(len(lines), 4, "no size warning for a small file")
+        # The window waits for the user before the program ends.
+        self.assertEqual(self.driver.raw("wait 300"), "error timeout")
+        self.driver("msgbox-ok 1000")
+        self.assertEqual(self.wait_exit(), 0)
+        self.assertFalse((self.folder / "~QX_TEMP").exists())
+
+    def test_cancelling_the_save_dialog_ends_without_results(self):
+        self.start()
+        self.driver("savedialog 20000")
+        self.driver("save-cancel 1000")
+        # A message box would hold the program open: ending on its own proves there is none.
+        self.assertEqual(self.wait_exit(20000), 2)
+        self.assertFalse((self.app / "~QX_TEMP").exists())
+        self.assertEqual(list(self.app.iterdir()), [self.app / "QIRTool.exe"])
+
+    def test_cancel_of_the_window_closes_the_save_dialog(self):
+        self.start()
+        self.driver("savedialog 20000")
+        began = time.monotonic()
+        self.driver("cancel")
+        # Promptly, not after the cancel's long wait for a worker at work.
+        self.assertEqual(self.wait_exit(30000), 2)
+        self.assertLess(time.monotonic() - began, 30)
+        self.assertFalse((self.app / "~QX_TEMP").exists())
+
+    def test_cancel_during_the_run(self):
+        # Enough scripts to keep the worker busy for a few seconds.
+        names = []
+        for script in range(400):
+            names.append(self.app / ("s%03d.qir" % script))
+            names[-1].write_bytes(b"<QIRSCRIPT>\r\n<SUMMARY Purpose=\"busy\"/>\r\n</QIRSCRIPT>\r\n")
+        h.sign(*names)
+        self.start("/outfile=" + h.winpath(self.folder / "results.tgz"))
+        self.assertEqual(self.driver("progress 30000")["visible"], "1")
+        # The close box, as the user would: the same cancel as Esc.
+        self.driver("close")
+        self.assertEqual(self.wait_exit(30000), 2)
+        self.assertFalse((self.folder / "results.tgz").exists())
+        # The partial results stay for the next run to clear; the log says why.
+        log = h.log_lines((self.folder / "~QX_TEMP" / "Activity Log.csv").read_bytes())
+        self.assertTrue(log[-1].endswith(",INFORMATION,User requested termination"), log[-3:])
+        self.assertLess(len(log), 1 + 400, "the run stopped before its last script")
+
+    def test_write_error_message(self):
+        # A file where the results root should go: nothing of the run can be written.
+        (self.folder / "~QX_TEMP").write_bytes(b"in the way")
+        out = h.winpath(self.folder / "results.tgz")
+        self.start("/outfile=" + out)
+        message = self.driver("msgbox 30000")
+        self.assertEqual(message["title"], "Qirex Tool Write Error")
+        self.assertEqual(message["text"], "Check that destination directory\nis not read-only or full.")
+        self.driver("msgbox-ok 1000")
+        self.assertEqual(self.wait_exit(), 1)
+        self.assertFalse((self.folder / "results.tgz").exists())
+
+    def test_texts_from_the_catalogue_beside_the_program(self):
+        # Section 0009 serves every English locale, which is what Wine makes of LANG=C.
+        (self.app / "QIRTool.LOC").write_bytes(
+            b"[0009]\r\nTool_Title=Sammler\r\nTool_WaitMsg=Bitte warten\r\n"
+            b"WriteError_Title=Schreibfehler\r\nWriteError_Message=Zeile 1\\nZeile 2\r\n")
+        (self.folder / "~QX_TEMP").write_bytes(b"in the way")
+        self.start("/outfile=" + h.winpath(self.folder / "results.tgz"))
+        message = self.driver("msgbox 30000")
+        self.assertEqual((message["title"], message["text"]), ("Schreibfehler", "Zeile 1\nZeile 2"))
+        window = self.driver("progress 0")
+        self.assertEqual((window["title"], window["work"]), ("Sammler", "Bitte warten"))
+        self.driver("msgbox-ok 1000")
+        self.assertEqual(self.wait_exit(), 1)
+
+    def test_silent_window_never_shows(self):
+        for script in range(30):
+            (self.app / ("s%02d.qir" % script)).write_bytes(b"<QIRSCRIPT><SUMMARY/></QIRSCRIPT>\r\n")
+        out = h.winpath(self.folder / "results.tgz")
+        self.start("/outfile=" + out, "/silent")
+        watched = self.driver("watch 60000")
+        self.assertEqual(watched["exit"], "0")
+        self.assertEqual(watched["seen"], "1", "the window exists during the run")
+        self.assertEqual(watched["ever_visible"], "0")
+        self.assertEqual((watched["x"], watched["y"], watched["w"], watched["h"]), ("0", "0", "1", "1"))
+        self.assertTrue((self.folder / "results.tgz").exists())
+
+    def test_out_file_without_silent_shows_no_final_message(self):
+        out = self.folder / "given.tgz"
+        self.start("/outfile=" + h.winpath(out))
+        # A message box would hold the program open: ending on its own proves there is none.
+        self.assertEqual(self.wait_exit(30000), 0)
+        self.assertTrue(out.exists())
+
+    def test_out_file_into_a_missing_folder_asks_for_the_result_file(self):
+        self.start("/outfile=nowhere\\results.tgz", "/silent")
+        self.assertEqual(self.driver("progress 20000")["visible"], "1", "/silent without an out file")
+        self.assertEqual(self.driver("savedialog 20000")["name"], "Results.tgz")
+        self.driver("save-cancel 1000")
+        self.assertEqual(self.wait_exit(20000), 2)
+
+    def test_silent_needs_an_out_file(self):
+        # "/silent" alone: the window shows and the save dialog is asked as usual.
+        self.start("/silent")
+        self.assertEqual(self.driver("progress 20000")["visible"], "1")
+        self.driver("savedialog 20000")
+        self.driver("save-cancel 1000")
+        self.assertEqual(self.wait_exit(20000), 2)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
