@@ -136,7 +136,7 @@ bool IsAncestorOrSelf(const std::string& ancestor, const std::string& folder) {
 class ResultsArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = TempPath("qir_archive");
+    base_ = TempPath("qir_archive_" + std::to_string(GetCurrentProcessId()));
     DeleteTree(base_);
     CreateDirectoryA(base_.c_str(), nullptr);
     root_ = base_ + "\\~QX_TEMP";

@@ -1,0 +1,106 @@
+// External tool execution: the "~N" time limit, reference resolution, the start of the
+// tool and one bounded wait for it.
+#include "QXTExecute.h"
+
+#include <vector>
+
+#include "CollectorState.h"
+#include "Handles.h"
+#include "PathResolver.h"
+#include "ProgressWindow.h"
+#include "TextCatalogue.h"
+
+namespace {
+
+constexpr DWORD kMsPerMinute = 60000;
+// The longest wait that is still finite: INFINITE would make the limit no limit.
+constexpr unsigned long long kLongestWait = INFINITE - 1;
+constexpr size_t kMinCommandBuffer = 256;
+
+// The catalogue's wait text is a format with one "%s"; a replaced text could hold any
+// conversion, so only "%s" and "%%" are honoured and everything else stays as written.
+std::string FormatWithText(const std::string& format, const std::string& value) {
+  std::string text;
+  bool used = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      if (format[i + 1] == '%') {
+        text += '%';
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == 's' && !used) {
+        text += value;
+        used = true;
+        ++i;
+        continue;
+      }
+    }
+    text += format[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+QXTExecute::Limit QXTExecute::ParseLimit(const std::string& command) {
+  Limit limit{"5", 5 * kMsPerMinute, command};
+  const size_t space = command.find(' ');
+  if (command.empty() || command[0] != '~' || space == std::string::npos || space < 2) return limit;
+
+  limit.minutesText = command.substr(1, space - 1);
+  const size_t rest = command.find_first_not_of(' ', space);
+  limit.command = rest == std::string::npos ? std::string() : command.substr(rest);
+  unsigned long long minutes = 0;
+  for (char c : limit.minutesText) {
+    if (c < '0' || c > '9') break;
+    minutes = minutes * 10 + static_cast<unsigned>(c - '0');
+    if (minutes * kMsPerMinute > kLongestWait) break;
+  }
+  const unsigned long long wait = minutes * kMsPerMinute;
+  limit.waitMs = static_cast<DWORD>(wait > kLongestWait ? kLongestWait : wait);
+  return limit;
+}
+
+QXTExecute::QXTExecute(const std::string&, const std::string& command, LineFileWriter* log, const std::string&,
+                       const std::string&)
+    : command_(command), log_(log) {}
+
+bool QXTExecute::Run() {
+  Limit limit = ParseLimit(command_);
+  command_ = limit.command;
+
+  PathResolver* resolver = Collector().resolver;
+  if (resolver && !resolver->Resolve(command_)) {
+    LogEventF(log_, LogLevel::Information, "Unable to parse command \"%s\"", command_.c_str());
+    SetDetail("...");
+    return false;
+  }
+
+  LogEventF(log_, LogLevel::Information, "Command must return within %s minute(s)", limit.minutesText.c_str());
+
+  // The platform may write into the command line; it is sized from the command itself
+  // so that a long command is never cut.
+  std::vector<char> commandLine(command_.size() + 1 > kMinCommandBuffer ? command_.size() + 1 : kMinCommandBuffer);
+  command_.copy(commandLine.data(), command_.size());
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    LogEventF(log_, LogLevel::Error, "Unable to execute command (%i)", static_cast<int>(GetLastError()));
+    SetDetail("...");
+    return false;
+  }
+  KernelHandle process(started.hProcess);
+  KernelHandle thread(started.hThread);
+
+  SetDetail(FormatWithText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), limit.minutesText));
+  if (WaitForSingleObject(process.get(), limit.waitMs) == WAIT_OBJECT_0)
+    LogEvent(log_, LogLevel::Information, "Command executed successfully");
+  else
+    LogEventF(log_, LogLevel::Error, "Command has not returned after %s minute(s)", limit.minutesText.c_str());
+
+  SetDetail("...");
+  return false;
+}

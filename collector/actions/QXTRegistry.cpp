@@ -1,0 +1,187 @@
+// Registry dump: the direct dump of a key path and the search for a bare key name over
+// the five roots, written line by line into the action's text file.
+#include "QXTRegistry.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "CollectorState.h"
+#include "Handles.h"
+#include "ProgressWindow.h"
+
+namespace {
+
+struct RootEntry {
+  const char* name;
+  HKEY handle;
+  const char* detail;
+};
+
+// The order in which a search visits the roots.
+const RootEntry kRoots[] = {
+    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT..."},
+    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG..."},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, "HKEY_CURRENT_USER..."},
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE..."},
+    {"HKEY_USERS", HKEY_USERS, "HKEY_USERS..."},
+};
+
+constexpr DWORD kNameBuffer = 256;
+constexpr DWORD kMinDataBuffer = 16384;
+
+void AppendHexBytes(std::string& text, const BYTE* data, DWORD size) {
+  char byte[4];
+  for (DWORD i = 0; i < size; ++i) {
+    snprintf(byte, sizeof byte, "%.2X", static_cast<unsigned>(data[i]));
+    if (i) text += ',';
+    text += byte;
+  }
+}
+
+// Reads one subkey name into the 256-character buffer; a name cut short (more data
+// available) is still taken, as the opening of it decides whether it is usable.
+bool SubkeyName(HKEY key, DWORD index, std::string* name) {
+  char buffer[kNameBuffer + 1] = {};
+  DWORD length = kNameBuffer;
+  LONG result = RegEnumKeyExA(key, index, buffer, &length, nullptr, nullptr, nullptr, nullptr);
+  if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) return false;
+  buffer[kNameBuffer] = '\0';
+  *name = buffer;
+  return true;
+}
+
+}  // namespace
+
+HKEY QXTRegistry::RootByName(const std::string& name) {
+  for (const RootEntry& root : kRoots)
+    if (lstrcmpiA(name.c_str(), root.name) == 0) return root.handle;
+  return nullptr;
+}
+
+std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
+  std::string text;
+  switch (type) {
+    case REG_SZ: {
+      // The string as stored, up to its terminator but never past the data read.
+      const char* chars = reinterpret_cast<const char*>(data);
+      text = "\"" + std::string(chars, size ? strnlen(chars, size) : 0) + "\"";
+      break;
+    }
+    case REG_BINARY:
+      text = "hex:";
+      AppendHexBytes(text, data, size);
+      break;
+    case REG_DWORD: {
+      DWORD value = 0;
+      memcpy(&value, data, size < sizeof value ? size : sizeof value);
+      char number[32];
+      snprintf(number, sizeof number, "dword:%.8lX", static_cast<unsigned long>(value));
+      text = number;
+      break;
+    }
+    default: {
+      char prefix[32];
+      snprintf(prefix, sizeof prefix, "hex(%i):", static_cast<int>(type));
+      text = prefix;
+      AppendHexBytes(text, data, size);
+      break;
+    }
+  }
+  return text;
+}
+
+QXTRegistry::QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText)
+    : out_(outputPath), log_(log), outputPath_(outputPath), keyText_(keyText) {}
+
+bool QXTRegistry::Run() {
+  if (keyText_.compare(0, 5, "HKEY_") == 0) {
+    DirectDump(keyText_);
+    if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());
+  } else {
+    for (const RootEntry& root : kRoots) {
+      SetDetail(root.detail);
+      SearchKey(root.handle, root.name);
+    }
+    if (keysDumped_ > 0)
+      LogEventF(log_, LogLevel::Information, "Registry chunk(s) dumped to %s", outputPath_.c_str());
+  }
+  if (keysDumped_ == 0) LogEvent(log_, LogLevel::Information, "No matching keys found");
+  SetDetail("...");
+  return true;
+}
+
+void QXTRegistry::DirectDump(const std::string& path) {
+  size_t slash = path.find('\\');
+  if (slash == std::string::npos) return;
+  HKEY root = RootByName(path.substr(0, slash));
+  if (!root) return;
+  RegKey key;
+  if (RegOpenKeyExA(root, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+  DumpKey(key.get(), path);
+}
+
+void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
+  if (TerminateRequested) return;
+  DWORD subkeys = 0, values = 0, longestName = 0, largestData = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, &longestName,
+                       &largestData, nullptr, nullptr) != ERROR_SUCCESS)
+    return;
+
+  ++keysDumped_;
+  out_.AppendLine("[" + path + "]");
+
+  const DWORD nameSize = longestName >= kNameBuffer ? longestName + 1 : kNameBuffer;
+  const DWORD dataSize = largestData > kMinDataBuffer ? largestData : kMinDataBuffer;
+  // One byte more than offered to the platform keeps a string read whole terminated.
+  std::vector<char> name(nameSize + 1);
+  std::vector<BYTE> data(dataSize + 1);
+  for (DWORD index = 0; index < values; ++index) {
+    std::fill(name.begin(), name.end(), '\0');
+    std::fill(data.begin(), data.end(), 0);
+    DWORD nameLength = nameSize;
+    DWORD dataLength = dataSize;
+    DWORD type = 0;
+    if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) ==
+        ERROR_SUCCESS)
+      out_.AppendLine("\"" + std::string(name.data()) + "\"=" + DataText(type, data.data(), dataLength));
+    if (TerminateRequested) break;
+  }
+  out_.AppendLine("");
+
+  for (DWORD index = 0; index < subkeys; ++index) {
+    std::string child;
+    if (SubkeyName(key, index, &child)) {
+      RegKey sub;
+      if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
+        SetDetail(child);
+        DumpKey(sub.get(), path + "\\" + child);
+      }
+    }
+    if (TerminateRequested) break;
+  }
+}
+
+void QXTRegistry::SearchKey(HKEY key, const std::string& path) {
+  if (TerminateRequested) return;
+  DWORD subkeys = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                       nullptr, nullptr) != ERROR_SUCCESS)
+    return;
+  for (DWORD index = 0; index < subkeys; ++index) {
+    std::string child;
+    if (SubkeyName(key, index, &child)) {
+      RegKey sub;
+      if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
+        const std::string childPath = path + "\\" + child;
+        if (child == keyText_) {
+          LogEventF(log_, LogLevel::Debug, "Found matching key at %s", childPath.c_str());
+          DirectDump(childPath);
+        } else {
+          SearchKey(sub.get(), childPath);
+        }
+      }
+    }
+    if (TerminateRequested) break;
+  }
+}

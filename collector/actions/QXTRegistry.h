@@ -1,0 +1,40 @@
+// REGISTRY action: copies registry keys, with their values and subkeys, into a text
+// file in the registry-export form. A full key path is dumped directly; a bare key
+// name is searched for under every root and each key found by that name is dumped.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "LineFileWriter.h"
+
+class QXTRegistry {
+ public:
+  QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText);
+  QXTRegistry(const QXTRegistry&) = delete;
+  QXTRegistry& operator=(const QXTRegistry&) = delete;
+
+  // Always true: unreadable keys and values are skipped, the outcome is logged.
+  bool Run();
+
+  int KeysDumped() const { return keysDumped_; }
+
+  // The root handle that a root name stands for (compared without regard to case);
+  // null for any other text, abbreviations included.
+  static HKEY RootByName(const std::string& name);
+  // The text after the "=" of a value line: "\"text\"" for REG_SZ, "hex:..." for
+  // REG_BINARY, "dword:%.8X" for REG_DWORD and "hex(type):..." for every other type.
+  static std::string DataText(DWORD type, const BYTE* data, DWORD size);
+
+ private:
+  void DirectDump(const std::string& path);
+  void DumpKey(HKEY key, const std::string& path);
+  void SearchKey(HKEY key, const std::string& path);
+
+  LineFileWriter out_;
+  LineFileWriter* log_;
+  std::string outputPath_;
+  std::string keyText_;
+  int keysDumped_ = 0;
+};
