@@ -1,5 +1,247 @@
-// Script walker.
+// Script walker: gives a script's element tree its meaning. Both passes walk the same
+// elements and take the same decisions, so the units counted in the counting pass are
+// the units stepped in the collecting pass and the bar ends full.
 #include "ScriptWalker.h"
 
-// The walk over conditions and actions arrives with the collectors; until then nothing in a script runs.
-void Walk(CollectionRun&, ScriptElement*, RunMode) {}
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "CollectorState.h"
+#include "LineFileWriter.h"
+#include "PathResolver.h"
+#include "ProgressWindow.h"
+#include "QXTExecute.h"
+#include "QXTProcessList.h"
+#include "QXTRegistry.h"
+#include "ScriptDocument.h"
+#include "TextCatalogue.h"
+#include "TextFormat.h"
+#include "VersionLogic.h"
+
+namespace {
+
+// Progress units per action kind.
+constexpr int kUnitsFiles = 5;
+constexpr int kUnitsFileVersions = 5;
+constexpr int kUnitsRegistry = 5;
+constexpr int kUnitsDebug = 2;
+constexpr int kUnitsExecute = 5;
+constexpr int kUnitsEventLogs = 1;
+constexpr int kUnitsProcessList = 1;
+constexpr int kUnitsActiveDirectory = 5;
+
+// The condition buffer handed to the version logic.
+constexpr size_t kConditionBuffer = 256;
+
+// Releases a COM-style pointer of the tree when it leaves scope.
+template <typename T>
+class TreeRef {
+ public:
+  TreeRef() = default;
+  ~TreeRef() {
+    if (p_) p_->Release();
+  }
+  TreeRef(const TreeRef&) = delete;
+  TreeRef& operator=(const TreeRef&) = delete;
+  TreeRef(TreeRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  T** put() { return &p_; }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+std::string Narrow(const wchar_t* text, size_t length) {
+  if (!text || length == 0) return std::string();
+  int size = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+  if (size > 0) WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+std::string NameOf(ScriptElement* element) {
+  BSTR name = nullptr;
+  if (FAILED(element->GetName(&name)) || !name) return std::string();
+  std::string text = Narrow(name, SysStringLen(name));
+  SysFreeString(name);
+  return text;
+}
+
+std::string TextOf(ScriptElement* element) {
+  VARIANT value;
+  VariantInit(&value);
+  std::string text;
+  if (SUCCEEDED(element->GetText(&value)) && value.vt == VT_BSTR && value.bstrVal)
+    text = Narrow(value.bstrVal, SysStringLen(value.bstrVal));
+  VariantClear(&value);
+  return text;
+}
+
+std::string Upper(std::string text) {
+  if (!text.empty()) CharUpperBuffA(&text[0], static_cast<DWORD>(text.size()));
+  return text;
+}
+
+bool SameName(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
+
+std::string StatusText(const char* group, const char* defaultText, const std::string& actionName) {
+  return FormatText(GetText(group, "WorkMsg", defaultText), {actionName});
+}
+
+class Walker {
+ public:
+  Walker(CollectionRun& run, RunMode mode) : run_(run), mode_(mode) {}
+
+  // Depth first with an explicit stack of child enumerators, so a deeply nested
+  // script cannot exhaust the worker's stack.
+  void WalkTree(ScriptElement* root) {
+    std::vector<NodeList*> open;
+    Visit(root, &open);
+    while (!open.empty()) {
+      NodeList* children = open.back();
+      TreeRef<ScriptNode> child;
+      if (FAILED(children->Next(child.put())) || !child) {
+        children->Release();
+        open.pop_back();
+        continue;
+      }
+      // With a cancel pending the loops run to their end, releasing what they obtain.
+      if (!TerminateRequested) Visit(child.get(), &open);
+    }
+  }
+
+ private:
+  bool Collecting() const { return mode_ == RunMode::Collecting; }
+
+  // One element: a condition, a skipped summary, a group (its enumerator is pushed),
+  // an action element or a directory dump.
+  void Visit(ScriptElement* element, std::vector<NodeList*>* open) {
+    const std::string name = NameOf(element);
+    const std::string upper = Upper(name);
+    if (upper.compare(0, 9, "PROCESSIF") == 0) {
+      char condition[kConditionBuffer];
+      lstrcpynA(condition, upper.c_str(), sizeof condition);
+      if (!run_.Logic() || !run_.Logic()->Evaluate(condition)) return;
+    }
+    if (upper == "SUMMARY") return;
+    const bool directory = upper == "ACTIVE_DIRECTORY";
+    if (!directory) {
+      VARIANT_BOOL has = VARIANT_FALSE;
+      if (SUCCEEDED(element->HasChildren(&has)) && has) {
+        NodeList* children = nullptr;
+        if (SUCCEEDED(element->GetChildren(&children)) && children) open->push_back(children);
+        return;
+      }
+      DispatchAttributes(element, name);
+      return;
+    }
+    if (!Collecting()) {
+      run_.AddProgressUnits(kUnitsActiveDirectory);
+      return;
+    }
+    SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
+    // The directory dump collector arrives with the directory classes.
+    SetProgress("", kUnitsActiveDirectory);
+  }
+
+  void DispatchAttributes(ScriptElement* element, const std::string& section) {
+    TreeRef<AttributeMap> attributes;
+    if (FAILED(element->GetAttributes(attributes.put())) || !attributes) return;
+    long count = 0;
+    if (FAILED(attributes->Count(&count))) return;
+    for (long i = 0; i < count; ++i) {
+      TreeRef<ScriptNode> attribute;
+      if (FAILED(attributes->Item(i, attribute.put())) || !attribute) continue;
+      std::string name = NameOf(attribute.get());
+      std::string value = TextOf(attribute.get());
+      if (!TerminateRequested) Dispatch(section, name, value);
+    }
+  }
+
+  void Dispatch(const std::string& section, const std::string& name, const std::string& value) {
+    LineFileWriter* log = run_.ActivityLog();
+    if (Collecting()) {
+      LogEventF(log, LogLevel::Debug, "XML Section: %s", section.c_str());
+      LogEventF(log, LogLevel::Debug, "XML Name: %s", name.c_str());
+      LogEventF(log, LogLevel::Debug, "XML Value: %s", value.c_str());
+    }
+    if (run_.Resolver()) run_.Resolver()->SetActName(name);
+
+    const std::string scriptFolder = run_.ScriptFolder();
+    if (SameName(section, "FILES")) {
+      if (!Counted(kUnitsFiles)) {
+        SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
+        // The file collector arrives with its own work; the units still step.
+        SetProgress("", kUnitsFiles);
+      }
+    } else if (SameName(section, "FILE_VERSIONS")) {
+      if (!Counted(kUnitsFileVersions)) {
+        SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
+        SetProgress("", kUnitsFileVersions);
+      }
+    } else if (SameName(section, "REGISTRY")) {
+      if (!Counted(kUnitsRegistry)) {
+        SetProgress(StatusText("Registry", "Dumping registry [%s]", name), 0);
+        const std::string output = scriptFolder + "\\" + name + ".txt";
+        QXTRegistry dump(output, log, value);
+        dump.Run();
+        SetProgress("", kUnitsRegistry);
+        RegisterOutputFile(output);
+      }
+    } else if (SameName(section, "ACTIVE_DIRECTORY")) {
+      // Recognised; a directory element is taken whole by the walk, never by attribute.
+    } else if (SameName(section, "DEBUG")) {
+      if (!Counted(kUnitsDebug)) {
+        SetProgress(StatusText("Debug", "Setting debug [%s]", name), 0);
+        LogEvent(log, LogLevel::Debug, "Debug requested but not yet implemented");
+        SetProgress("", kUnitsDebug);
+      }
+    } else if (SameName(section, "EXECUTE")) {
+      if (!Counted(kUnitsExecute)) {
+        SetProgress(StatusText("Execute", "Executing external tool [%s]", name), 0);
+        QXTExecute tool(name, value, log, run_.ProgramFolder(), scriptFolder);
+        tool.Run();
+        SetProgress("", kUnitsExecute);
+      }
+    } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "EVENT_LOGS")) {
+      if (!Counted(kUnitsEventLogs)) {
+        SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
+        // The event log collector arrives with its own work; the units still step.
+        SetProgress("", kUnitsEventLogs);
+      }
+    } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "PROCESS_LIST")) {
+      if (!Counted(kUnitsProcessList)) {
+        const std::string output = scriptFolder + "\\" + name + ".txt";
+        SetProgress(GetText("ProcessList", "WorkMsg", "Dumping process list"), 0);
+        QXTProcessList list(output, log);
+        list.Run();
+        SetProgress("", kUnitsProcessList);
+        RegisterOutputFile(output);
+      }
+    } else if (Collecting()) {
+      LogEventF(log, LogLevel::Error, "Unrecognised Action: %s<%s>", section.c_str(), name.c_str());
+    }
+  }
+
+  // Counting pass: adds the action's units and reports true (nothing else to do).
+  bool Counted(int units) {
+    if (Collecting()) return false;
+    run_.AddProgressUnits(units);
+    return true;
+  }
+
+  CollectionRun& run_;
+  RunMode mode_;
+};
+
+}  // namespace
+
+void Walk(CollectionRun& run, ScriptElement* node, RunMode mode) {
+  if (!node) return;
+  Walker(run, mode).WalkTree(node);
+}

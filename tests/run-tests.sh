@@ -7,6 +7,16 @@ export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINELOADER=/usr/lib/wine/wine64
+# The prefix's desktop process, started with the services below, keeps the display it
+# found: started without one, no program of the run could open a window. A display of
+# the run's own gives it one; the window suites still show their programs on their own.
+display_number=$(mktemp)
+Xvfb -displayfd 3 -ac -nolisten tcp -screen 0 1024x768x24 3>"$display_number" >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$display_number" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n 1 "$display_number")"
+rm -f "$display_number"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "tests: creating the Wine prefix $WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
@@ -16,6 +26,5 @@ wineserver -p 120 >/dev/null 2>&1 || true
 # by the first test instead, they would inherit its output pipe and CTest would
 # wait for them until its timeout.
 /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 cd "$build"
 ctest --output-on-failure -j 2 --timeout 600

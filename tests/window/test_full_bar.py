@@ -1,0 +1,99 @@
+"""The progress bar of a windowed run, read through the window driver: its range is the
+counted units, it stands at the units done while an external tool runs, and it is full
+when the final message shows, also when the last action was a tool that took seconds."""
+
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "e2e"))
+import qirharness as h  # noqa: E402
+
+TOOL_STUB = h.BUILD / "tests" / "ToolStub.exe"
+
+display = h.Display()
+
+
+def setUpModule():
+    display.start()
+
+
+def tearDownModule():
+    display.stop()
+
+
+class Driver:
+    """The window driver in the collector's Wine prefix: one command, one answer line,
+    fields as name=value separated by tabs."""
+
+    def __init__(self):
+        self.proc = subprocess.Popen([str(h.WINE_RUN), str(h.DRIVER)], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+    def __call__(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline().rstrip("\r\n")
+        if not answer.startswith("ok"):
+            raise AssertionError("%s -> %r" % (line, answer))
+        return dict(part.split("=", 1) for part in answer[3:].split("\t") if "=" in part)
+
+    def close(self):
+        try:
+            self("kill")
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.close()
+        except (OSError, AssertionError, ValueError):
+            pass
+        self.proc.wait(timeout=30)
+
+
+class FullBarTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = h.scratch("window-full-bar")
+        self.app = self.folder / "app"
+        self.app.mkdir()
+        shutil.copy(h.QIRTOOL, self.app / "QIRTool.exe")
+        shutil.copy(TOOL_STUB, self.app / "ToolStub.exe")
+        self.driver = Driver()
+        self.addCleanup(self.driver.close)
+
+    def test_bar_is_full_when_the_last_action_was_a_slow_tool(self):
+        # 2 units of DEBUG and 5 of EXECUTE; the tool is the last thing the run does.
+        script = h.write_script(self.folder / "Last.qir", """<QIRSCRIPT>
+<DEBUG First="x"/>
+<EXECUTE Last="ToolStub.exe sleep 3000"/>
+</QIRSCRIPT>
+""")
+        self.driver('start "%s" /xmlfile=%s' % (h.winpath(self.app / "QIRTool.exe"), h.winpath(script)))
+        window = self.driver("progress 20000")
+        self.assertEqual((window["range_low"], window["range_high"], window["pos"]), ("0", "7", "0"))
+
+        result = self.folder / "Result.tgz"
+        self.driver("savedialog 20000")
+        self.driver("save 5000 " + h.winpath(result))
+
+        deadline = time.monotonic() + 30
+        while True:
+            window = self.driver("progress 0")
+            # The detail line names the wait once the tool has started.
+            if window["detail"] == "Waiting for tool... (5 minutes max)":
+                break
+            self.assertLess(time.monotonic(), deadline, "the tool's wait never showed: %r" % window)
+            time.sleep(0.1)
+        self.assertEqual(window["work"], "Executing external tool [Last]")
+        self.assertEqual(window["pos"], "2", window)
+
+        self.driver("msgbox 60000")
+        window = self.driver("progress 0")
+        self.assertEqual((window["range_high"], window["pos"]), ("7", "7"), window)
+        self.assertTrue(result.exists())
+        self.driver("msgbox-ok 1000")
+        self.assertEqual(int(self.driver("wait 60000")["exit"]), 0)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
