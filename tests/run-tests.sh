@@ -20,6 +20,9 @@ rm -f "$display_number"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "tests: creating the Wine prefix $WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  # The new prefix's registry files appear only when its server ends: wait for that,
+  # so suites that copy the registry into a prefix of their own find it.
+  wineserver -w >/dev/null 2>&1 || true
 fi
 wineserver -p 120 >/dev/null 2>&1 || true
 # Bring up the prefix's background services now, with output to /dev/null: started

@@ -249,3 +249,30 @@ def run_exact(command_line, timeout_ms=120000):
     if len(answers) < 2 or not answers[1].startswith("ok exit="):
         raise RuntimeError("driver: %r" % result.stdout)
     return int(answers[1].strip()[len("ok exit="):])
+
+
+FILE_LIST_START = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
+FILE_LIST_END = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
+
+
+def file_list_entries(testcase, members):
+    """The names of the archived file list registered before "<EXTERNAL_FILES>" and
+    those found after it. Checks the markers (both carrying the same integrity value)
+    and that every entry names an archived file whose bytes match its CRC."""
+    lines = log_lines(members["FileList.csv"])
+    start, end = FILE_LIST_START.match(lines[0]), FILE_LIST_END.match(lines[-1])
+    testcase.assertIsNotNone(start, lines[0])
+    testcase.assertIsNotNone(end, lines[-1])
+    testcase.assertEqual(start.group(1), end.group(1), "the two tags of the integrity value")
+    external = lines.index("<EXTERNAL_FILES>")
+    registered, found = [], []
+    for index, line in enumerate(lines[1:-1], start=1):
+        if index == external:
+            continue
+        crc, name, comment = line.split(",", 2)
+        testcase.assertEqual(comment, "")
+        member = name.replace("\\", "/")
+        testcase.assertIn(member, members, line)
+        testcase.assertEqual(crc, crc_text(members[member]), "CRC of %s" % name)
+        (registered if index < external else found).append(name)
+    return registered, found

@@ -4,7 +4,6 @@ tools, its activity log and signed file list, and its exit codes."""
 
 import datetime
 import os
-import re
 import shutil
 import sys
 import unittest
@@ -34,8 +33,6 @@ ACTIVE_SCRIPT = """<QIRSCRIPT>
 <MISCELLANEOUS PROCESS_LIST="Procs"/>
 </QIRSCRIPT>
 """
-START_MARKER = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
-END_MARKER = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
 
 
 class CollectorRunTest(unittest.TestCase):
@@ -69,22 +66,7 @@ class CollectorRunTest(unittest.TestCase):
     def file_list(self, members):
         """The file list's entries before and after "<EXTERNAL_FILES>", each checked
         against the archived bytes, and its integrity value checked by QIRSign."""
-        lines = h.log_lines(members["FileList.csv"])
-        start, end = START_MARKER.match(lines[0]), END_MARKER.match(lines[-1])
-        self.assertIsNotNone(start, lines[0])
-        self.assertIsNotNone(end, lines[-1])
-        self.assertEqual(start.group(1), end.group(1), "the two tags of the integrity value")
-        external = lines.index("<EXTERNAL_FILES>")
-        registered, found = [], []
-        for index, line in enumerate(lines[1:-1], start=1):
-            if index == external:
-                continue
-            crc, name, comment = line.split(",", 2)
-            self.assertEqual(comment, "")
-            member = name.replace("\\", "/")
-            self.assertIn(member, members, line)
-            self.assertEqual(crc, h.crc_text(members[member]), "CRC of %s" % name)
-            (registered if index < external else found).append(name)
+        registered, found = h.file_list_entries(self, members)
         extracted = self.folder / "extracted" / "FileList.csv"
         self.assertTrue(h.verify(extracted), "QIRSign rejects the archived file list")
         tampered = self.folder / "FileList-changed.csv"

@@ -15,8 +15,6 @@ import qirharness as h  # noqa: E402
 
 TOOL_STUB = h.BUILD / "tests" / "ToolStub.exe"
 SCRATCH_KEY = r"HKEY_CURRENT_USER\Software\Qirex\E2E"
-START_MARKER = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
-END_MARKER = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
 
 display = h.Display()
 
@@ -171,20 +169,7 @@ class ScriptActionsTest(unittest.TestCase):
     def file_list(self, members):
         """The names registered before "<EXTERNAL_FILES>" and those found after it; every
         entry's CRC matches the archived bytes, and every archived file is listed."""
-        lines = h.log_lines(members["FileList.csv"])
-        self.assertRegex(lines[0], START_MARKER)
-        self.assertRegex(lines[-1], END_MARKER)
-        external = lines.index("<EXTERNAL_FILES>")
-        registered, found = [], []
-        for index, line in enumerate(lines[1:-1], start=1):
-            if index == external:
-                continue
-            crc, name, comment = line.split(",", 2)
-            self.assertEqual(comment, "")
-            member = name.replace("\\", "/")
-            self.assertIn(member, members, line)
-            self.assertEqual(crc, h.crc_text(members[member]), "CRC of %s" % name)
-            (registered if index < external else found).append(name)
+        registered, found = h.file_list_entries(self, members)
         self.assertEqual(sorted(n.replace("\\", "/") for n in registered + found + ["FileList.csv"]),
                          sorted(members))
         return registered, found
