@@ -72,6 +72,9 @@ LONG CreateUnder(HKEY parent, const std::wstring& path, REGSAM access, Key& out)
 // A task name is one registry key name: no backslash, at most 255 characters. None
 // or empty (the default task) is usable too.
 bool UsableTaskName(LPCWSTR task);
+// The root that holds a task's keys, once its name is known to be usable; false with
+// the last error set (ERROR_INVALID_NAME for a name that is not one key name).
+bool RootForTask(LPCWSTR server, LPCWSTR task, KORBEL_ROOT* root);
 // Relative path of a task's key below the root: default task when the name is empty.
 std::wstring TaskPath(LPCWSTR task, bool temporary);
 

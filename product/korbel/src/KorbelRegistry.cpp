@@ -172,6 +172,14 @@ bool UsableTaskName(LPCWSTR task) {
   return true;
 }
 
+bool RootForTask(LPCWSTR server, LPCWSTR task, KORBEL_ROOT* root) {
+  if (!UsableTaskName(task)) {
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+  }
+  return RootForServer(server, root);
+}
+
 std::wstring TaskPath(LPCWSTR task, bool temporary) {
   std::wstring path = kProductPath;
   path += L'\\';

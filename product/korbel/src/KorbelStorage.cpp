@@ -138,12 +138,8 @@ BOOL WINAPI LoadScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, DWORD re
       return FALSE;
     }
   } else {
-    if (!UsableTaskName(task)) {
-      SetLastError(ERROR_INVALID_NAME);
-      return FALSE;
-    }
     KORBEL_ROOT rootValue = 0;
-    if (!RootForServer(server, &rootValue)) return FALSE;
+    if (!RootForTask(server, task, &rootValue)) return FALSE;
     RootKey root(rootValue);
     std::wstring path = TaskPath(task, false);
     Key key;
@@ -178,12 +174,8 @@ BOOL WINAPI SaveScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, BOOL tem
     if (changed) *changed = TRUE;
     return TRUE;
   }
-  if (!UsableTaskName(task)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return FALSE;
-  }
   KORBEL_ROOT rootValue = 0;
-  if (!RootForServer(server, &rootValue)) return FALSE;
+  if (!RootForTask(server, task, &rootValue)) return FALSE;
   RootKey root(rootValue);
   Key key;
   LONG rc = CreateUnder(root.get(), TaskPath(task, temporary != FALSE), KEY_READ | KEY_WRITE, key);
@@ -209,12 +201,8 @@ BOOL WINAPI REG_TaskOpenEntry(LPCWSTR server, LPCWSTR task, INT write, KORBEL_RO
     return FALSE;
   }
   *key = nullptr;
-  if (!UsableTaskName(task)) {
-    SetLastError(ERROR_INVALID_NAME);
-    return FALSE;
-  }
   KORBEL_ROOT rootValue = 0;
-  if (!RootForServer(server, &rootValue)) return FALSE;
+  if (!RootForTask(server, task, &rootValue)) return FALSE;
   *root = rootValue;
   RootKey parent(rootValue);
   std::wstring path = TaskPath(task, false);
