@@ -7,16 +7,11 @@
 #include "CollectorState.h"
 #include "ProgressWindow.h"
 #include "TextFormat.h"
+#include "TestFiles.h"
 
 namespace {
 
-std::string TempFolder(const char* name) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  std::string folder = std::string(temp) + name;
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
+using namespace testfiles;
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -56,10 +56,7 @@ class Execute : public ::testing::Test {
     std::string self = module;
     tool_ = "\"" + self.substr(0, self.rfind('\\')) + "\\ToolStub.exe\"";
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + "qxt_execute_" + name;
-    CreateDirectoryA(folder_.c_str(), nullptr);
+    folder_ = TempFolder("qxt_execute_" + name);
     logPath_ = folder_ + "\\Activity Log.csv";
     outPath_ = folder_ + "\\tool.txt";
     DeleteFileA(logPath_.c_str());

@@ -7,8 +7,11 @@
 #include <string>
 
 #include "IntegrityValue.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 // The run driver's check: read the carried value, strip the tags, compare with the
 // CRC-32 of what is left.
@@ -21,12 +24,6 @@ bool Valid(std::string text) {
 std::string Signed(std::string text) {
   EXPECT_TRUE(EmbedIntegrityValue(text, ComputeIntegrityValue(text)));
   return text;
-}
-
-std::string TempPath(const char* name) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + name;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

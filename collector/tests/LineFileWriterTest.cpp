@@ -12,22 +12,17 @@
 
 #include "CollectorState.h"
 #include "LineFileWriter.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-std::string TempFolder(const char* name) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  std::string folder = std::string(temp) + name;
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
 }
 
 TEST(LineFileWriter, AppendsLinesWithCrLfAndDropsThemWhileSuppressed) {
@@ -88,7 +83,7 @@ TEST(LineFileWriter, UnwritableFileRaisesBothFlags) {
 class FileListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = TempFolder(("qir_filelist_" + std::to_string(GetCurrentProcessId())).c_str());
+    root_ = TempFolder("qir_filelist");
     Clear(root_);
     CreateDirectoryA((root_ + "\\Sub").c_str(), nullptr);
     list_.reset(new LineFileWriter(root_ + "\\FileList.csv"));

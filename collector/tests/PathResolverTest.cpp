@@ -23,12 +23,6 @@ using namespace testfiles;
 const std::string kTestKey = "Software\\Qirex\\Test\\Resolver" + std::to_string(GetCurrentProcessId());
 const std::string kKeyRef = "HKEY_CURRENT_USER\\" + kTestKey + "\\";
 
-std::string TempPath(const char* name) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  return std::string(temp) + std::to_string(GetCurrentProcessId()) + "_" + name;
-}
-
 struct Row {
   std::string path;
   std::string expected;

@@ -246,10 +246,7 @@ TEST(ProcessList, ChoosesTheSourceByPlatformAndFallsBackToTheSnapshot) {
       {"other platform without tool help", false, {"Idle"}, {}, {}, false, none},
   };
 
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string folder = std::string(temp) + "qxt_process_sources";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string folder = TempFolder("qxt_process_sources");
   const std::string output = folder + "\\Processes.txt";
   const std::string logPath = folder + "\\Activity Log.csv";
   for (const Case& c : cases) {
@@ -289,10 +286,7 @@ TEST(ProcessList, ChoosesTheSourceByPlatformAndFallsBackToTheSnapshot) {
 // This platform's performance data may hold no process object (Wine's has none); the
 // list then comes from the snapshot, and this test program is among its names.
 TEST(ProcessList, ListsTheRunningProcessesIncludingThisOne) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  const std::string folder = std::string(temp) + "qxt_process_list";
-  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string folder = TempFolder("qxt_process_list");
   const std::string output = folder + "\\Processes.txt";
   const std::string logPath = folder + "\\Activity Log.csv";
   DeleteFileA(output.c_str());

@@ -43,10 +43,7 @@ class RegistryDump : public ::testing::Test {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     scratch_ = std::string(kTestKey) + "\\" + name;
     RegDeleteTreeA(HKEY_CURRENT_USER, scratch_.c_str());
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + "qxt_registry_" + name;
-    CreateDirectoryA(folder_.c_str(), nullptr);
+    folder_ = TempFolder("qxt_registry_" + name);
     output_ = folder_ + "\\Run.txt";
     logPath_ = folder_ + "\\Activity Log.csv";
     DeleteFileA(output_.c_str());

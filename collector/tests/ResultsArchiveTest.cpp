@@ -13,19 +13,16 @@
 
 #include "CollectorState.h"
 #include "ResultsArchive.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 struct TarEntry {
   std::string name;
   std::string data;
 };
-
-std::string TempPath(const std::string& name) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  return std::string(temp) + name;
-}
 
 void DeleteTree(const std::string& folder) {
   WIN32_FIND_DATAA entry;
@@ -136,7 +133,7 @@ bool IsAncestorOrSelf(const std::string& ancestor, const std::string& folder) {
 class ResultsArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = TempPath("qir_archive_" + std::to_string(GetCurrentProcessId()));
+    base_ = TempPath("qir_archive");
     DeleteTree(base_);
     CreateDirectoryA(base_.c_str(), nullptr);
     root_ = base_ + "\\~QX_TEMP";

@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "ScriptDocument.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 std::string Narrow(const wchar_t* text, size_t count) {
   if (count == 0) return std::string();
@@ -122,9 +125,7 @@ class Document {
 };
 
 std::string TempFile(const char* name, const std::string& bytes) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  std::string path = std::string(folder) + name;
+  std::string path = TempPath(name);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

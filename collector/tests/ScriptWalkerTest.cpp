@@ -11,16 +11,16 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "IntegrityValue.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 class ScriptWalkerCount : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    folder_ = std::string(temp) + "qir-walker-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(folder_.c_str(), nullptr);
+    folder_ = TempFolder("qir-walker");
     TerminateRequested = false;
     WriteFailed = false;
   }

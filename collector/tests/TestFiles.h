@@ -1,6 +1,8 @@
-// File helpers shared by the collector's unit tests: reading what a collector wrote,
-// and the activity log without its time stamps.
+// File helpers shared by the collector's unit tests: scratch paths, reading what a
+// collector wrote, and the activity log without its time stamps.
 #pragma once
+
+#include <windows.h>
 
 #include <fstream>
 #include <sstream>
@@ -8,6 +10,21 @@
 #include <vector>
 
 namespace testfiles {
+
+// A path in the temporary folder that belongs to this test process alone: CTest runs
+// the test cases side by side, each in a process of its own.
+inline std::string TempPath(const std::string& name) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  return std::string(temp) + std::to_string(GetCurrentProcessId()) + "_" + name;
+}
+
+// The same as a folder, created when missing.
+inline std::string TempFolder(const std::string& name) {
+  const std::string folder = TempPath(name);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
 
 // The whole file; empty when it cannot be read.
 inline std::string ReadAll(const std::string& path) {

@@ -7,17 +7,17 @@
 #include <vector>
 
 #include "TextCatalogue.h"
+#include "TestFiles.h"
 
 namespace {
+
+using namespace testfiles;
 
 // Each catalogue gets its own file name: the profile reader may cache by name, and
 // tests run in parallel processes.
 std::string WriteCatalogue(const std::string& text) {
   static int serial = 0;
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  std::string path = std::string(temp) + "qir_catalogue_" + std::to_string(GetCurrentProcessId()) + "_" +
-                     std::to_string(++serial) + ".LOC";
+  std::string path = TempPath("qir_catalogue_" + std::to_string(++serial) + ".LOC");
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(INVALID_HANDLE_VALUE, file);
   DWORD written = 0;
@@ -107,10 +107,8 @@ TEST(TextCatalogue, LineBreaksAndLengthLimit) {
 }
 
 TEST(TextCatalogue, NoCatalogueGivesTheDefault) {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
   EXPECT_EQ("Compressing results",
-            GetTextFrom(std::string(temp) + "qir_no_such_catalogue.LOC", 0x0409, "Archive", "WorkMsg",
+            GetTextFrom(TempPath("qir_no_such_catalogue.LOC"), 0x0409, "Archive", "WorkMsg",
                         "Compressing results"));
   EXPECT_EQ("", CataloguePathFor("C:\\Tools\\QIRTool"));
   EXPECT_EQ("d", GetTextFrom(CataloguePathFor("C:\\Tools\\QIRTool"), 0x0409, "Tool", "Title", "d"));

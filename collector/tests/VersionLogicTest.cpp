@@ -17,10 +17,7 @@ namespace {
 using namespace testfiles;
 
 std::string FreshLogPath() {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  // Tests run in parallel processes: one log per process.
-  std::string path = std::string(temp) + std::to_string(GetCurrentProcessId()) + "_qir_versionlogic.csv";
+  std::string path = TempPath("qir_versionlogic.csv");
   DeleteFileA(path.c_str());
   return path;
 }
