@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "CollectorState.h"
+#include "FileList.h"
 #include "Handles.h"
 #include "IntegrityValue.h"
 #include "PathResolver.h"
@@ -15,6 +16,7 @@
 #include "ResultsArchive.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
+#include "TextFile.h"
 #include "VersionLogic.h"
 
 namespace {

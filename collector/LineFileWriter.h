@@ -34,18 +34,5 @@ void LogEvent(LineFileWriter* writer, int level, const std::string& text);
 void LogEventF(LineFileWriter* writer, LogLevel level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// Registers one file of the results root (name relative to it) with its CRC-32.
-void AddToFileList(const std::string& relativeName, const std::string& comment);
-// Writes "<EXTERNAL_FILES>" and registers every results file not registered yet.
-void ListExternalFiles();
-// A collector output's name in the file list: every occurrence of the results root
-// deleted from the full path, then the leading backslash dropped.
-std::string RelativeToResultsRoot(const std::string& fullPath);
-// Registers an output file by its full path.
-void RegisterOutputFile(const std::string& fullPath);
-
 // Free space of the path's drive in units of 1000 bytes; 0 when it cannot be read.
 unsigned long FreeSpaceKB(const std::string& path);
-
-// The CRC-32 of a file's bytes as "%08X"; false when the file cannot be read.
-bool FileCrcText(const std::string& path, std::string* crcText);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CollectorState.h"
+#include "FileList.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
 #include "ProgressWindow.h"

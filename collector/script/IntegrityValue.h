@@ -5,13 +5,6 @@
 
 #include <string>
 
-// The whole file as a NUL-terminated text (anything from the first NUL byte on is not
-// part of it). False, with an empty text, when the file cannot be read.
-bool LoadTextFile(const std::string& path, std::string* text);
-// Writes the text over an existing file from its start; never creates a file. A file
-// longer than the text is cut to the text's length, so no stale bytes remain behind it.
-bool SaveTextFile(const std::string& text, const std::string& path);
-
 // The value carried by the tag before the first ">"; 0 when there is none.
 unsigned long ReadIntegrityValue(const std::string& text);
 // Removes both tags; false (text unchanged) when the text carries no tag.

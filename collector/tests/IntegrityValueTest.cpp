@@ -1,5 +1,4 @@
-// Integrity values: the letter encoding, signing and checking texts, tampering, and the
-// text-file helpers that the run driver and the signer use.
+// Integrity values: the letter encoding, signing and checking texts, tampering.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,6 +6,7 @@
 #include <string>
 
 #include "IntegrityValue.h"
+#include "TextFile.h"
 #include "TestFiles.h"
 
 namespace {
@@ -24,14 +24,6 @@ bool Valid(std::string text) {
 std::string Signed(std::string text) {
   EXPECT_TRUE(EmbedIntegrityValue(text, ComputeIntegrityValue(text)));
   return text;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, file);
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
 }
 
 const char kScript[] =
@@ -172,30 +164,6 @@ TEST(IntegrityValue, FileListSigningGrowsTheFileByEighteenBytes) {
   EXPECT_EQ(list.size() + 18, back.size());
   EXPECT_EQ(0u, back.find("<FILE_LIST_START_"));
   EXPECT_TRUE(Valid(back));
-  DeleteFileA(path.c_str());
-}
-
-TEST(IntegrityValue, TextFileHelpers) {
-  const std::string path = TempPath("qir_iv_helpers.txt");
-  std::string text = "stale";
-  DeleteFileA(path.c_str());
-  EXPECT_FALSE(LoadTextFile(path, &text));
-  EXPECT_EQ("", text);
-  EXPECT_FALSE(LoadTextFile("", &text));
-  // Saving never creates a file.
-  EXPECT_FALSE(SaveTextFile("x", path));
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path.c_str()));
-
-  WriteBytes(path, std::string("before\0after", 12));
-  ASSERT_TRUE(LoadTextFile(path, &text));
-  EXPECT_EQ("before", text);
-
-  WriteBytes(path, "0123456789");
-  EXPECT_FALSE(SaveTextFile("", path));
-  ASSERT_TRUE(SaveTextFile("abc", path));
-  ASSERT_TRUE(LoadTextFile(path, &text));
-  // A shorter text leaves no stale bytes of the old file behind it.
-  EXPECT_EQ("abc", text);
   DeleteFileA(path.c_str());
 }
 

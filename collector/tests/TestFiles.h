@@ -34,6 +34,11 @@ inline std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
+// Writes bytes as the whole file.
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 // The lines of a text, each without its line end (CR LF or LF).
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "IntegrityValue.h"
+#include "TextFile.h"
 
 namespace {
 
