@@ -49,6 +49,21 @@ TEST(IntegrityValue, EncodingIsEightLettersOfAOneToOneTable) {
   }
 }
 
+// The letters are what every signed script and file list already carries: they are
+// written out here, not derived from the table they check.
+TEST(IntegrityValue, LettersOfFixedValuesAndOfASignedScript) {
+  EXPECT_EQ("KKKKKKKK", EncodeIntegrityValue(0));
+  EXPECT_EQ("JJJJJJJJ", EncodeIntegrityValue(0xFFFFFFFFUL));
+  EXPECT_EQ("KBMQTRZL", EncodeIntegrityValue(0x01234567UL));
+  EXPECT_EQ("HVNDWPCJ", EncodeIntegrityValue(0x89ABCDEFUL));
+  EXPECT_EQ("WDJTQVMZ", EncodeIntegrityValue(ComputeIntegrityValue("123456789")));
+  EXPECT_EQ(0x89ABCDEFUL, DecodeIntegrityValue("HVNDWPCJ"));
+
+  std::string text = "<QIRSCRIPT>\n</QIRSCRIPT>\n";
+  ASSERT_TRUE(EmbedIntegrityValue(text, ComputeIntegrityValue(text)));
+  EXPECT_EQ("<QIRSCRIPT_HRHLJHDH>\n</QIRSCRIPT_HRHLJHDH>\n", text);
+}
+
 TEST(IntegrityValue, DecodingStopsAtTheFirstLetterOutsideTheTable) {
   const std::string encoded = EncodeIntegrityValue(0x12345678UL);
   std::string damaged = encoded;
