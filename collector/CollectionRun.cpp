@@ -31,8 +31,6 @@ std::string TitleOf(const std::string& name) {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
-
 // COM for the pass's thread, balanced on every path.
 class ComScope {
  public:
@@ -45,15 +43,6 @@ class ComScope {
 
  private:
   HRESULT hr_;
-};
-
-// Releases a COM pointer of the script tree.
-template <typename T>
-struct Released {
-  T* p = nullptr;
-  ~Released() {
-    if (p) p->Release();
-  }
 };
 
 }  // namespace
@@ -154,13 +143,13 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   resolver_->SetDataDir(scriptFolder_);
   if (collecting) CreateDirectoryA(scriptFolder_.c_str(), nullptr);
 
-  Released<ScriptDocument> document;
-  if (FAILED(ScriptDocument::Create(&document.p)) || !document.p) return;
+  TreeRef<ScriptDocument> document;
+  if (FAILED(ScriptDocument::Create(document.put())) || !document) return;
   bool parsed = false;
-  if (document.p->Load(path.c_str(), &parsed) != 0) return;
-  Released<ScriptElement> node;
-  if (FAILED(document.p->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(&node.p))) || !node.p) return;
-  Walk(*this, node.p, mode);
+  if (document->Load(path.c_str(), &parsed) != 0) return;
+  TreeRef<ScriptElement> node;
+  if (FAILED(document->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(node.put()))) || !node) return;
+  Walk(*this, node.get(), mode);
 }
 
 void CollectionRun::Finish() {

@@ -12,6 +12,7 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
+#include "TextFile.h"
 
 namespace {
 
@@ -27,20 +28,6 @@ std::vector<std::string>& RegisteredNames() {
 void EraseAll(std::string& text, const std::string& what) {
   if (what.empty()) return;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at)) text.erase(at, what.size());
-}
-
-bool ReadWholeFile(const std::string& path, std::string* text) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7fffffff) return false;
-  text->assign(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!text->empty() && (!ReadFile(file.get(), &(*text)[0], static_cast<DWORD>(text->size()), &read, nullptr) ||
-                         read != text->size()))
-    return false;
-  return true;
 }
 
 // Reads the names of the first part of the file list: the text between the first and
@@ -80,7 +67,7 @@ void ListFolder(const std::string& folder, const std::string& rootPrefix) {
   if (!find) return;
   do {
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (!strcmp(entry.cFileName, ".") || !strcmp(entry.cFileName, "..")) continue;
+    if (IsDotEntry(entry.cFileName)) continue;
     ListFolder(folder + "\\" + entry.cFileName, rootPrefix);
   } while (FindNextFileA(find.get(), &entry));
 }

@@ -54,8 +54,6 @@ unsigned long long UnixSeconds(const FILETIME& time) {
   return ticks < kUnixEpochAsFileTime ? 0 : (ticks - kUnixEpochAsFileTime) / 10000000ULL;
 }
 
-bool IsDotFolder(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
-
 }  // namespace
 
 std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
@@ -116,7 +114,7 @@ void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string&
   if (!find) return;
   do {
     if (TerminateRequested) break;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotFolder(entry.cFileName)) continue;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(entry.cFileName)) continue;
     const std::string path = folder + "\\" + entry.cFileName;
     ArchiveFolder(path, pattern, recurse, relativeFolder + "\\" + entry.cFileName);
     // Fails, harmlessly, while the folder still holds something that was not archived.

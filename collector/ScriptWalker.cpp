@@ -37,26 +37,6 @@ constexpr int kUnitsActiveDirectory = 5;
 // The condition buffer handed to the version logic.
 constexpr size_t kConditionBuffer = 256;
 
-// Releases a COM-style pointer of the tree when it leaves scope.
-template <typename T>
-class TreeRef {
- public:
-  TreeRef() = default;
-  ~TreeRef() {
-    if (p_) p_->Release();
-  }
-  TreeRef(const TreeRef&) = delete;
-  TreeRef& operator=(const TreeRef&) = delete;
-  TreeRef(TreeRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  T** put() { return &p_; }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
 std::string Narrow(const wchar_t* text, size_t length) {
   if (!text || length == 0) return std::string();
   int size = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
@@ -101,13 +81,11 @@ class Walker {
   // Depth first with an explicit stack of child enumerators, so a deeply nested
   // script cannot exhaust the worker's stack.
   void WalkTree(ScriptElement* root) {
-    std::vector<NodeList*> open;
+    std::vector<TreeRef<NodeList>> open;
     Visit(root, &open);
     while (!open.empty()) {
-      NodeList* children = open.back();
       TreeRef<ScriptNode> child;
-      if (FAILED(children->Next(child.put())) || !child) {
-        children->Release();
+      if (FAILED(open.back()->Next(child.put())) || !child) {
         open.pop_back();
         continue;
       }
@@ -121,7 +99,7 @@ class Walker {
 
   // One element: a condition, a skipped summary, a group (its enumerator is pushed),
   // an action element or a directory dump.
-  void Visit(ScriptElement* element, std::vector<NodeList*>* open) {
+  void Visit(ScriptElement* element, std::vector<TreeRef<NodeList>>* open) {
     const std::string name = NameOf(element);
     const std::string upper = Upper(name);
     if (upper.compare(0, 9, "PROCESSIF") == 0) {
@@ -134,8 +112,8 @@ class Walker {
     if (!directory) {
       VARIANT_BOOL has = VARIANT_FALSE;
       if (SUCCEEDED(element->HasChildren(&has)) && has) {
-        NodeList* children = nullptr;
-        if (SUCCEEDED(element->GetChildren(&children)) && children) open->push_back(children);
+        TreeRef<NodeList> children;
+        if (SUCCEEDED(element->GetChildren(children.put())) && children) open->push_back(std::move(children));
         return;
       }
       DispatchAttributes(element, name);

@@ -9,6 +9,7 @@
 #include "PathResolver.h"
 #include "ProgressWindow.h"
 #include "TextCatalogue.h"
+#include "TextFormat.h"
 
 namespace {
 
@@ -16,30 +17,6 @@ constexpr DWORD kMsPerMinute = 60000;
 // The longest wait that is still finite: INFINITE would make the limit no limit.
 constexpr unsigned long long kLongestWait = INFINITE - 1;
 constexpr size_t kMinCommandBuffer = 256;
-
-// The catalogue's wait text is a format with one "%s"; a replaced text could hold any
-// conversion, so only "%s" and "%%" are honoured and everything else stays as written.
-std::string FormatWithText(const std::string& format, const std::string& value) {
-  std::string text;
-  bool used = false;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      if (format[i + 1] == '%') {
-        text += '%';
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == 's' && !used) {
-        text += value;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    text += format[i];
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -95,7 +72,7 @@ bool QXTExecute::Run() {
   KernelHandle process(started.hProcess);
   KernelHandle thread(started.hThread);
 
-  SetDetail(FormatWithText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), limit.minutesText));
+  SetDetail(FormatText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), {limit.minutesText}));
   if (WaitForSingleObject(process.get(), limit.waitMs) == WAIT_OBJECT_0)
     LogEvent(log_, LogLevel::Information, "Command executed successfully");
   else

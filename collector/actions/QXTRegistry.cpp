@@ -9,23 +9,9 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "ProgressWindow.h"
+#include "RegistryRoots.h"
 
 namespace {
-
-struct RootEntry {
-  const char* name;
-  HKEY handle;
-  const char* detail;
-};
-
-// The order in which a search visits the roots.
-const RootEntry kRoots[] = {
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT..."},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG..."},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, "HKEY_CURRENT_USER..."},
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE..."},
-    {"HKEY_USERS", HKEY_USERS, "HKEY_USERS..."},
-};
 
 constexpr DWORD kNameBuffer = 256;
 constexpr DWORD kMinDataBuffer = 16384;
@@ -52,12 +38,6 @@ bool SubkeyName(HKEY key, DWORD index, std::string* name) {
 }
 
 }  // namespace
-
-HKEY QXTRegistry::RootByName(const std::string& name) {
-  for (const RootEntry& root : kRoots)
-    if (lstrcmpiA(name.c_str(), root.name) == 0) return root.handle;
-  return nullptr;
-}
 
 std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   std::string text;
@@ -99,8 +79,8 @@ bool QXTRegistry::Run() {
     DirectDump(keyText_);
     if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());
   } else {
-    for (const RootEntry& root : kRoots) {
-      SetDetail(root.detail);
+    for (const RegistryRoot& root : kRegistryRoots) {
+      SetDetail(std::string(root.name) + "...");
       SearchKey(root.handle, root.name);
     }
     if (keysDumped_ > 0)
@@ -114,7 +94,7 @@ bool QXTRegistry::Run() {
 void QXTRegistry::DirectDump(const std::string& path) {
   size_t slash = path.find('\\');
   if (slash == std::string::npos) return;
-  HKEY root = RootByName(path.substr(0, slash));
+  HKEY root = RegistryRootByName(path.substr(0, slash));
   if (!root) return;
   RegKey key;
   if (RegOpenKeyExA(root, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;

@@ -20,9 +20,6 @@ class QXTRegistry {
 
   int KeysDumped() const { return keysDumped_; }
 
-  // The root handle that a root name stands for (compared without regard to case);
-  // null for any other text, abbreviations included.
-  static HKEY RootByName(const std::string& name);
   // The text after the "=" of a value line: "\"text\"" for REG_SZ, "hex:..." for
   // REG_BINARY, "dword:%.8X" for REG_DWORD and "hex(type):..." for every other type.
   static std::string DataText(DWORD type, const BYTE* data, DWORD size);
