@@ -10,7 +10,6 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
-#include "ProgressWindow.h"
 #include "TextCatalogue.h"
 
 namespace {
@@ -63,14 +62,14 @@ std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
   return std::make_unique<GzipFileSink>(file);
 }
 
-ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot)
-    : resultFile_(resultFile), resultsRoot_(resultsRoot) {}
+ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status)
+    : resultFile_(resultFile), resultsRoot_(resultsRoot), status_(status) {}
 
 std::unique_ptr<TarSink> ResultsArchive::OpenSink() { return OpenGzipSink(resultFile_); }
 
 void ResultsArchive::Compress() {
-  SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
-  SetDetail(resultFile_.substr(resultFile_.rfind('\\') + 1));
+  status_.SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
+  status_.SetDetail(resultFile_.substr(resultFile_.rfind('\\') + 1));
   std::unique_ptr<TarSink> sink = OpenSink();
   if (!sink) {
     RaiseWriteFailure();
@@ -87,7 +86,7 @@ void ResultsArchive::Compress() {
     sink_ = nullptr;
     if (!sink->Close()) RaiseWriteFailure();
   }
-  SetDetail("...");
+  status_.SetDetail("...");
 }
 
 void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string& pattern, bool recurse,
@@ -100,7 +99,7 @@ void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string&
       do {
         if (TerminateRequested) break;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        SetDetail(entry.cFileName);
+        status_.SetDetail(entry.cFileName);
         const std::string path = folder + "\\" + entry.cFileName;
         if (ArchiveFile(path, relativeFolder) != Entry::NotWritten) {
           SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "CollectorState.h"
+#include "FileList.h"
 #include "Handles.h"
-#include "ProgressWindow.h"
 #include "RegistryRoots.h"
 
 namespace {
@@ -71,8 +71,12 @@ std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   return text;
 }
 
-QXTRegistry::QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText)
-    : out_(outputPath), log_(log), outputPath_(outputPath), keyText_(keyText) {}
+QXTRegistry::QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText)
+    : context_(context),
+      outputPath_(context.OutputPath(name + ".txt")),
+      out_(outputPath_),
+      log_(context.log),
+      keyText_(keyText) {}
 
 bool QXTRegistry::Run() {
   if (keyText_.compare(0, 5, "HKEY_") == 0) {
@@ -80,14 +84,15 @@ bool QXTRegistry::Run() {
     if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());
   } else {
     for (const RegistryRoot& root : kRegistryRoots) {
-      SetDetail(std::string(root.name) + "...");
+      context_.status->SetDetail(std::string(root.name) + "...");
       SearchKey(root.handle, root.name);
     }
     if (keysDumped_ > 0)
       LogEventF(log_, LogLevel::Information, "Registry chunk(s) dumped to %s", outputPath_.c_str());
   }
   if (keysDumped_ == 0) LogEvent(log_, LogLevel::Information, "No matching keys found");
-  SetDetail("...");
+  context_.status->SetDetail("...");
+  if (context_.fileList) context_.fileList->RegisterOutputFile(outputPath_);
   return true;
 }
 
@@ -134,7 +139,7 @@ void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
     if (SubkeyName(key, index, &child)) {
       RegKey sub;
       if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
-        SetDetail(child);
+        context_.status->SetDetail(child);
         DumpKey(sub.get(), path + "\\" + child);
       }
     }

@@ -7,15 +7,18 @@
 
 #include <string>
 
+#include "CollectorContext.h"
 #include "LineFileWriter.h"
 
 class QXTRegistry {
  public:
-  QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText);
+  // Dumps what keyText selects into name.txt of the script folder.
+  QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText);
   QXTRegistry(const QXTRegistry&) = delete;
   QXTRegistry& operator=(const QXTRegistry&) = delete;
 
-  // Always true: unreadable keys and values are skipped, the outcome is logged.
+  // Always true: unreadable keys and values are skipped, the outcome is logged and the
+  // text file registered.
   bool Run();
 
   int KeysDumped() const { return keysDumped_; }
@@ -29,9 +32,10 @@ class QXTRegistry {
   void DumpKey(HKEY key, const std::string& path);
   void SearchKey(HKEY key, const std::string& path);
 
+  CollectorContext context_;
+  std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;
-  std::string outputPath_;
   std::string keyText_;
   int keysDumped_ = 0;
 };

@@ -63,10 +63,8 @@ class Execute : public ::testing::Test {
     DeleteFileA(outPath_.c_str());
     log_ = new LineFileWriter(logPath_);
     resolver_.SetLog(log_);
-    Collector().resolver = &resolver_;
   }
   void TearDown() override {
-    Collector().resolver = nullptr;
     delete log_;
     DeleteFileA(logPath_.c_str());
     DeleteFileA(outPath_.c_str());
@@ -76,7 +74,11 @@ class Execute : public ::testing::Test {
   }
 
   std::vector<std::string> Run(const std::string& command) {
-    QXTExecute action("Tool", command, log_, folder_, folder_);
+    CollectorContext context;
+    context.programFolder = context.scriptFolder = folder_;
+    context.log = log_;
+    context.resolver = &resolver_;
+    QXTExecute action(context, "Tool", command);
     EXPECT_FALSE(action.Run());
     return LogEntries(logPath_);
   }

@@ -63,7 +63,10 @@ class RegistryDump : public ::testing::Test {
 
   std::vector<std::string> RunDump(const std::string& keyText) {
     LineFileWriter log(logPath_);
-    QXTRegistry dump(output_, &log, keyText);
+    CollectorContext context;
+    context.scriptFolder = folder_;
+    context.log = &log;
+    QXTRegistry dump(context, "Run", keyText);
     EXPECT_TRUE(dump.Run());
     return LogEntries(logPath_);
   }
