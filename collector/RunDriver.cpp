@@ -115,6 +115,7 @@ void RunDriver::Collect(RunView& view) {
   try {
     ShowWriteErrorMessage(view);
   } catch (...) {
+    // Not even the message could be made; the exit code still tells.
   }
 }
 
