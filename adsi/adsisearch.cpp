@@ -200,7 +200,8 @@ HRESULT CADSISearch::SetMultiValueSeparator(const wchar_t* separator) {
 }
 
 HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
-  HRESULT result = E_FAIL;
+  const bool whole = m_bsSeparator.length() != 0;
+  HRESULT result = whole ? S_OK : E_FAIL;
   // A provider that repeats a column would never end the row (Wine returns "ADsPath"
   // for ever on a row without any requested attribute): a name seen twice ends it.
   std::unordered_set<std::wstring> seen;
@@ -214,14 +215,14 @@ HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
     hr = m_IDS->GetColumn(m_hSearch, name.Get(), column.Fill());
     if (FAILED(hr)) return hr;
     column.Filled();
-    const DWORD count = column.Get().dwNumValues;
-    if (count == 1 && column.Get().pADsValues) {
+    const DWORD count = column.Get().pADsValues ? column.Get().dwNumValues : 0;
+    if (count == 1) {
       values.AddTail(&column.Get().pADsValues[0]);
-    } else if (count > 1 && column.Get().pADsValues && m_bsSeparator.length()) {
+    } else if (count > 1 && whole) {
       CADSIValue joined;
       JoinedValue(column.Get(), m_bsSeparator, joined);
       values.AddTail(joined);
-    } else {
+    } else if (!whole) {
       return E_FAIL;
     }
     result = hr;

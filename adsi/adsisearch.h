@@ -44,9 +44,11 @@ class QIRADSI_API CADSISearch {
   // The one requested attribute of every object in one list; S_ADS_NOMORE_ROWS at the end.
   HRESULT GetObjects(CADSIValues& values);
 
-  // By default an attribute with several values ends the reading of its object with
-  // E_FAIL. With a separator, such an attribute becomes one text value: its values'
-  // texts joined by the separator. Null or empty restores the default.
+  // By default an attribute with several values, or none, ends the reading of its
+  // object with E_FAIL, which also ends a GetNextObject loop. With a separator every
+  // object reads whole, so a dump loses none: several values become one text value,
+  // their texts joined by the separator; an attribute without values is left out; an
+  // object without any gives an empty list. Null or empty restores the default.
   HRESULT SetMultiValueSeparator(const wchar_t* separator);
 
  private:

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
+#include "ADSISysInfo.h"
 #include "DirectoryTestSupport.h"
 #include "adsisearch.h"
 
@@ -188,6 +190,42 @@ TEST_F(SearchTest, CopyNeverSharesTheSearchInProgress) {
   EXPECT_TRUE(Has(Texts(values), L"bob@qirex.test"));
 }
 
+// The directory dump's way through a forest: the trees from the system information
+// (a fake forest: Wine has none), then a global-catalog search of each (routed to
+// slapd: Wine has no "GC://" provider), every object read whole.
+TEST_F(SearchTest, ForestOfTwoTreesIsSearchedThroughTheGlobalCatalog) {
+  FakeForest forest;
+  forest.trees = {L"qirex.test", L"sales.test"};
+  CADSISystemInfo info;
+  _bstr_t* trees = nullptr;
+  unsigned count = 0;
+  ASSERT_EQ(S_OK, info.EnumerateTrees(trees, count));
+  std::unique_ptr<_bstr_t[]> owned(trees);
+  ASSERT_EQ(2u, count);
+  std::vector<std::vector<std::wstring>> found;
+  for (unsigned tree = 0; tree < count; ++tree) {
+    CADSISearch search;
+    ASSERT_EQ(S_OK, search.Attach(trees[tree], nullptr, 1));
+    search.SetMultiValueSeparator(L";");
+    ASSERT_EQ(S_OK, Run(search, "(objectClass=user)", {L"mail", L"qirNickname"}));
+    found.emplace_back();
+    CADSIValues values;
+    for (HRESULT hr = search.GetFirstObject(values); hr == S_OK; hr = search.GetNextObject(values)) {
+      std::wstring line;
+      for (const std::wstring& text : Texts(values))
+        if (text.compare(0, 7, L"LDAP://") != 0) line += text + L",";
+      found.back().push_back(line);
+    }
+    std::sort(found.back().begin(), found.back().end());
+  }
+  EXPECT_EQ((std::vector<std::wstring>{L"GC://DC=qirex,DC=test", L"GC://DC=sales,DC=test"}), client.Asked());
+  // Every object, also those without any of the attributes.
+  EXPECT_EQ((std::vector<std::wstring>{L"", L"", L"alice@qirex.test,Ali;Archie,", L"bob@qirex.test,Bobby,",
+                                       L"eve@qirex.test,"}),
+            found[0]);
+  EXPECT_EQ((std::vector<std::wstring>{L"sam@sales.test,", L"sue@sales.test,"}), found[1]);
+}
+
 class FakeSearchTest : public SearchTest {
  protected:
   void SetUp() override { client.Fake(L"LDAP://ou=fake", &fake); }
@@ -234,6 +272,24 @@ TEST_F(FakeSearchTest, IntegerColumnsAndGetObjects) {
   ASSERT_EQ(S_OK, search.ExecuteSearch(names, 1));
   EXPECT_EQ(Hex(S_ADS_NOMORE_ROWS), Hex(search.GetObjects(values)));
   EXPECT_EQ((std::vector<std::wstring>{L"-7", L"140737488355327", L"three"}), Texts(values));
+}
+
+TEST_F(FakeSearchTest, ReadingWholeObjectsLosesNone) {
+  fake.rows = {{{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"a")}}, {L"empty", {}}}, {}, {{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"c")}}}};
+  CADSISearch search;
+  ASSERT_EQ(S_OK, search.Attach(_bstr_t(L"ou=fake"), nullptr, 0));
+  LPWSTR names[] = {const_cast<LPWSTR>(L"cn"), const_cast<LPWSTR>(L"empty")};
+  ASSERT_EQ(S_OK, search.ExecuteSearch(names, 2));
+  CADSIValues values;
+  EXPECT_EQ(Hex(E_FAIL), Hex(search.GetFirstObject(values)));
+  EXPECT_EQ(std::vector<std::wstring>{L"a"}, Texts(values));
+
+  search.SetMultiValueSeparator(L";");
+  ASSERT_EQ(S_OK, search.ExecuteSearch(names, 2));
+  std::vector<std::vector<std::wstring>> objects;
+  for (HRESULT hr = search.GetFirstObject(values); hr == S_OK; hr = search.GetNextObject(values))
+    objects.push_back(Texts(values));
+  EXPECT_EQ((std::vector<std::vector<std::wstring>>{{L"a"}, {}, {L"c"}}), objects);
 }
 
 TEST_F(FakeSearchTest, EndlessColumnWalkEndsAtTheRepeatedName) {

@@ -1,6 +1,7 @@
 """The directory the class library's tests search: an OpenLDAP slapd of our own on a
-free loopback port, with a small schema and data made here, and in front of it a
-relay that stops answering in the middle of a paged search.
+free loopback port, with a small schema and data made here (two trees:
+dc=qirex,dc=test and dc=sales,dc=test), and in front of it a relay that stops
+answering in the middle of a paged search.
 
     directory_server.py start FOLDER   # make the directory, start it, write FOLDER/server.txt
     directory_server.py stop FOLDER    # stop what start left running
@@ -25,6 +26,8 @@ from pathlib import Path
 SLAPD = "/usr/sbin/slapd"
 SLAPADD = "/usr/sbin/slapadd"
 SUFFIX = "dc=qirex,dc=test"
+# The second tree of the forest the tests describe.
+SECOND_SUFFIX = "dc=sales,dc=test"
 BULK_COUNT = 10000
 BIG_VALUE_BYTES = 1024 * 1024
 # A search whose filter holds this text has its connection cut when it asks for its
@@ -125,6 +128,15 @@ def write_data(path):
         out.write("qirNote: " + "x" * BIG_VALUE_BYTES + "\n")
         badge = base64.b64encode(bytes(n % 256 for n in range(BIG_VALUE_BYTES))).decode()
         out.write("qirBadge:: " + badge + "\n\n")
+
+
+def write_second_tree(path):
+    with open(path, "w") as out:
+        out.write(f"dn: {SECOND_SUFFIX}\nobjectClass: dcObject\nobjectClass: organization\ndc: sales\no: Sales\n\n")
+        for name in ("Sam Seller", "Sue Seller"):
+            first = name.split()[0].lower()
+            out.write(f"dn: cn={name},{SECOND_SUFFIX}\nobjectClass: user\ncn: {name}\nsn: Seller\n"
+                      f"mail: {first}@sales.test\nobjectCategory: person\n\n")
 
 
 def free_port():
@@ -244,6 +256,7 @@ def start(folder):
     stop(folder)
     shutil.rmtree(folder, ignore_errors=True)
     (folder / "data").mkdir(parents=True)
+    (folder / "sales").mkdir()
     (folder / "qirtest.schema").write_text(SCHEMA)
     (folder / "rootdse.ldif").write_text(ROOT_DSE)
     (folder / "slapd.conf").write_text(
@@ -255,10 +268,13 @@ def start(folder):
         f"pidfile {folder / 'slapd.pid'}\n"
         "modulepath /usr/lib/ldap\nmoduleload back_mdb\n"
         "sizelimit unlimited\n"
-        f"database mdb\nsuffix \"{SUFFIX}\"\ndirectory {folder / 'data'}\nmaxsize 268435456\n")
+        f"database mdb\nsuffix \"{SUFFIX}\"\ndirectory {folder / 'data'}\nmaxsize 268435456\n"
+        f"database mdb\nsuffix \"{SECOND_SUFFIX}\"\ndirectory {folder / 'sales'}\n")
     write_data(folder / "data.ldif")
-    subprocess.run([SLAPADD, "-q", "-f", str(folder / "slapd.conf"), "-l", str(folder / "data.ldif")],
-                   check=True, stdout=subprocess.DEVNULL)
+    write_second_tree(folder / "sales.ldif")
+    for suffix, ldif in ((SUFFIX, "data.ldif"), (SECOND_SUFFIX, "sales.ldif")):
+        subprocess.run([SLAPADD, "-q", "-f", str(folder / "slapd.conf"), "-b", suffix, "-l", str(folder / ldif)],
+                       check=True, stdout=subprocess.DEVNULL)
     supervisor = subprocess.Popen(
         [sys.executable, __file__, "serve", str(folder)], stdin=subprocess.DEVNULL,
         stdout=open(folder / "supervisor.log", "w"), stderr=subprocess.STDOUT, start_new_session=True)
