@@ -14,20 +14,6 @@
 
 namespace {
 
-// The attribute block GetObjectAttributes hands out, freed with the directory allocator.
-class AttributeBlock {
- public:
-  ~AttributeBlock() {
-    if (block_)
-      if (const AdsClientTable* client = AdsClient()) client->FreeADsMem(block_);
-  }
-  PADS_ATTR_INFO* Put() { return &block_; }
-  PADS_ATTR_INFO Get() const { return block_; }
-
- private:
-  PADS_ATTR_INFO block_ = nullptr;
-};
-
 // A search handle closed on every path.
 class SearchHandle {
  public:
@@ -43,6 +29,14 @@ class SearchHandle {
   ADS_SEARCH_HANDLE handle_ = nullptr;
 };
 
+// An INTEGER or BOOLEAN value of the given bits.
+ADSVALUE NumberValue(ADSTYPE type, int number) {
+  ADSVALUE value = {};
+  value.dwType = type;
+  value.Integer = static_cast<DWORD>(number);
+  return value;
+}
+
 const wchar_t* const kNamingContextAttributes[] = {L"defaultNamingContext", L"rootDomainNamingContext",
                                                    L"schemaNamingContext", L"configurationNamingContext"};
 
@@ -50,11 +44,9 @@ const wchar_t* const kNamingContextAttributes[] = {L"defaultNamingContext", L"ro
 // under "LDAP://" + root. No object, or one without the column, is E_ADS_COLUMN_NOT_SET.
 HRESULT FirstColumnText(const char* rootDN, const _bstr_t& filter, const _bstr_t& attribute, _bstr_t& text) {
   return AdsiCall([&](HRESULT& hr) {
-    const AdsClientTable* client = AdsClient(&hr);
-    if (!client) return hr;
     if (!rootDN) return E_INVALIDARG;
     ComRef<IDirectorySearch> search;
-    hr = client->ADsGetObject(_bstr_t(L"LDAP://") + _bstr_t(rootDN), IID_IDirectorySearch, search.PutVoid());
+    hr = BindDirectoryPath(_bstr_t(rootDN), nullptr, 0, IID_IDirectorySearch, search.PutVoid());
     if (FAILED(hr)) return hr;
     SearchHandle handle(search.Get());
     LPWSTR names[] = {const_cast<LPWSTR>(static_cast<const wchar_t*>(attribute))};
@@ -176,7 +168,7 @@ HRESULT CADSIObject::GetAttribute(const _bstr_t& name, CADSIValue& value) {
   return AdsiCall([&](HRESULT& hr) {
     if (!m_IDO) return E_FAIL;
     LPWSTR names[] = {const_cast<LPWSTR>(static_cast<const wchar_t*>(name))};
-    AttributeBlock block;
+    AdsMemory<PADS_ATTR_INFO> block;
     DWORD returned = 0;
     hr = m_IDO->GetObjectAttributes(names, 1, block.Put(), &returned);
     if (FAILED(hr)) return hr;
@@ -230,18 +222,14 @@ HRESULT CADSIObject::SetAttributeString(const _bstr_t& name, const _bstr_t& valu
 
 HRESULT CADSIObject::SetAttributeInteger(const _bstr_t& name, int value) {
   return AdsiCall([&](HRESULT&) {
-    ADSVALUE number = {};
-    number.dwType = ADSTYPE_INTEGER;
-    number.Integer = static_cast<DWORD>(value);
+    ADSVALUE number = NumberValue(ADSTYPE_INTEGER, value);
     return SetAttribute(name, number);
   });
 }
 
 HRESULT CADSIObject::SetAttributeBool(const _bstr_t& name, int value) {
   return AdsiCall([&](HRESULT&) {
-    ADSVALUE flag = {};
-    flag.dwType = ADSTYPE_BOOLEAN;
-    flag.Boolean = static_cast<DWORD>(value);
+    ADSVALUE flag = NumberValue(ADSTYPE_BOOLEAN, value);
     return SetAttribute(name, flag);
   });
 }
@@ -268,12 +256,10 @@ HRESULT CADSIObject::GetNamingContext(_bstr_t& dn, NAMING_CONTEXT context) {
     hr = client->ADsOpenObject(L"LDAP://rootDSE", nullptr, nullptr, ADS_SECURE_AUTHENTICATION, IID_IADs,
                                root.PutVoid());
     if (FAILED(hr)) return hr;
-    VARIANT value;
-    VariantInit(&value);
-    hr = root->Get(_bstr_t(kNamingContextAttributes[which]), &value);
-    if (SUCCEEDED(hr)) hr = VariantChangeType(&value, &value, 0, VT_BSTR);
-    if (SUCCEEDED(hr)) dn = V_BSTR(&value);
-    VariantClear(&value);
+    Variant value;
+    hr = root->Get(_bstr_t(kNamingContextAttributes[which]), value.Get());
+    if (SUCCEEDED(hr)) hr = VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR);
+    if (SUCCEEDED(hr)) dn = V_BSTR(value.Get());
     return hr;
   });
 }

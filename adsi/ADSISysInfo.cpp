@@ -4,6 +4,7 @@
 #include <new>
 
 #include "ADSINameTranslate.h"
+#include "AdsClient.h"
 #include "AdsiCall.h"
 
 namespace {
@@ -31,18 +32,17 @@ HRESULT DnsNameToDN(CADSINameTranslate& translator, const _bstr_t& dnsName, _bst
   return translator.Translate(canonical, ADS_NAME_TYPE_CANONICAL, dn, ADS_NAME_TYPE_1779);
 }
 
-// A variant that is cleared on every path.
-class Variant {
- public:
-  Variant() { VariantInit(&value_); }
-  ~Variant() { VariantClear(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* Get() { return &value_; }
-
- private:
-  VARIANT value_;
-};
+// The DN of the root whose DNS name the getter reads; the getter's failure passes through.
+template <typename Getter>
+HRESULT DistinguishedName(Getter getDnsName, _bstr_t& dn) {
+  return AdsiCall([&](HRESULT& hr) {
+    _bstr_t dnsName;
+    hr = getDnsName(dnsName);
+    if (FAILED(hr)) return hr;
+    CADSINameTranslate translator;
+    return DnsNameToDN(translator, dnsName, dn);
+  });
+}
 
 }  // namespace
 
@@ -81,23 +81,11 @@ HRESULT CADSISystemInfo::GetCurrentUserName(_bstr_t& name) {
 }
 
 HRESULT CADSISystemInfo::GetDomainDN(_bstr_t& dn) {
-  return AdsiCall([&](HRESULT& hr) {
-    _bstr_t dnsName;
-    hr = GetDomainDNS(dnsName);
-    if (FAILED(hr)) return hr;
-    CADSINameTranslate translator;
-    return DnsNameToDN(translator, dnsName, dn);
-  });
+  return DistinguishedName([&](_bstr_t& name) { return GetDomainDNS(name); }, dn);
 }
 
 HRESULT CADSISystemInfo::GetForestDN(_bstr_t& dn) {
-  return AdsiCall([&](HRESULT& hr) {
-    _bstr_t dnsName;
-    hr = GetForestDNS(dnsName);
-    if (FAILED(hr)) return hr;
-    CADSINameTranslate translator;
-    return DnsNameToDN(translator, dnsName, dn);
-  });
+  return DistinguishedName([&](_bstr_t& name) { return GetForestDNS(name); }, dn);
 }
 
 HRESULT CADSISystemInfo::EnumerateTrees(_bstr_t*& trees, unsigned& count) {

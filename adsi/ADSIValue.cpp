@@ -46,12 +46,6 @@ Kind KindOf(ADSTYPE type) {
 ADS_OCTET_STRING& Block(ADSVALUE& value) { return value.OctetString; }
 const ADS_OCTET_STRING& Block(const ADSVALUE& value) { return value.OctetString; }
 
-HRESULT ClientOrFailure(const AdsClientTable*& client) {
-  HRESULT failure = E_FAIL;
-  client = AdsClient(&failure);
-  return client ? S_OK : failure;
-}
-
 }  // namespace
 
 CADSIValue::CADSIValue() : m_bAttached(FALSE), m_val() {}
@@ -105,18 +99,16 @@ HRESULT CADSIValue::Copy(const ADSVALUE* source) {
     switch (kind) {
       case Kind::Text: {
         if (!source->CaseIgnoreString) return S_OK;
-        const AdsClientTable* client = nullptr;
-        hr = ClientOrFailure(client);
-        if (FAILED(hr)) return hr;
+        const AdsClientTable* client = AdsClient(&hr);
+        if (!client) return hr;
         m_val.CaseIgnoreString = client->AllocADsStr(source->CaseIgnoreString);
         return m_val.CaseIgnoreString ? S_OK : E_OUTOFMEMORY;
       }
       case Kind::Bytes: {
         const ADS_OCTET_STRING& from = Block(*source);
         if (!from.lpValue) return S_OK;
-        const AdsClientTable* client = nullptr;
-        hr = ClientOrFailure(client);
-        if (FAILED(hr)) return hr;
+        const AdsClientTable* client = AdsClient(&hr);
+        if (!client) return hr;
         SetLastError(ERROR_SUCCESS);
         BYTE* copy = static_cast<BYTE*>(client->AllocADsMem(from.dwLength ? from.dwLength : 1));
         if (!copy) return LastErrorResult(E_OUTOFMEMORY);
@@ -226,9 +218,8 @@ HRESULT CADSIValue::SetValueAsString(const wchar_t* text) {
     if (!text) return E_INVALIDARG;
     switch (KindOf(m_val.dwType)) {
       case Kind::Text: {
-        const AdsClientTable* client = nullptr;
-        hr = ClientOrFailure(client);
-        if (FAILED(hr)) return hr;
+        const AdsClientTable* client = AdsClient(&hr);
+        if (!client) return hr;
         LPWSTR copy = client->AllocADsStr(text);
         if (!copy) return E_OUTOFMEMORY;
         if (m_val.CaseIgnoreString) client->FreeADsStr(m_val.CaseIgnoreString);

@@ -1,6 +1,7 @@
 // The platform's directory client library, activeds.dll, bound by name on first use:
 // QIRTool imports nothing from it, so a machine without it runs every other action.
-// The directory classes call the library only through this one table.
+// The directory classes call the library only through this one table; the owners at
+// the end release what the platform hands out.
 #pragma once
 
 #include <windows.h>
@@ -30,3 +31,35 @@ const AdsClientTable* AdsClient(HRESULT* failure = nullptr);
 
 // For tests: AdsClient answers this table from now on (null: the library's own again).
 void SetAdsClientForTesting(const AdsClientTable* table);
+
+// Memory the platform hands out for the caller to release with FreeADsMem (column
+// names, attribute blocks), released on every path.
+template <typename Pointer>
+class AdsMemory {
+ public:
+  AdsMemory() = default;
+  ~AdsMemory() {
+    if (pointer_)
+      if (const AdsClientTable* client = AdsClient()) client->FreeADsMem(pointer_);
+  }
+  AdsMemory(const AdsMemory&) = delete;
+  AdsMemory& operator=(const AdsMemory&) = delete;
+  Pointer* Put() { return &pointer_; }
+  Pointer Get() const { return pointer_; }
+
+ private:
+  Pointer pointer_ = nullptr;
+};
+
+// A VARIANT the platform fills, cleared on every path.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  VARIANT* Get() { return &value_; }
+
+ private:
+  VARIANT value_;
+};

@@ -12,20 +12,6 @@
 
 namespace {
 
-// A column name from GetNextColumnName, released with the directory allocator.
-class ColumnName {
- public:
-  ~ColumnName() {
-    if (name_)
-      if (const AdsClientTable* client = AdsClient()) client->FreeADsMem(name_);
-  }
-  LPWSTR* Put() { return &name_; }
-  LPWSTR Get() const { return name_; }
-
- private:
-  LPWSTR name_ = nullptr;
-};
-
 // A column from GetColumn, freed on every path.
 class Column {
  public:
@@ -206,7 +192,7 @@ HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
   // for ever on a row without any requested attribute): a name seen twice ends it.
   std::unordered_set<std::wstring> seen;
   for (;;) {
-    ColumnName name;
+    AdsMemory<LPWSTR> name;
     HRESULT hr = m_IDS->GetNextColumnName(m_hSearch, name.Put());
     if (hr == S_ADS_NOMORE_COLUMNS) return result;
     if (FAILED(hr)) return hr;
