@@ -210,23 +210,33 @@ class CuttingRelay:
         self.close(client, server)
 
 
+def start_slapd(folder):
+    """slapd on a free port, once it accepts connections. Another program may take the
+    port between our look and slapd's bind: then a new port is tried."""
+    for _ in range(5):
+        port = free_port()
+        slapd = subprocess.Popen(
+            [SLAPD, "-d", "0", "-h", f"ldap://127.0.0.1:{port}/", "-f", str(folder / "slapd.conf")],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=open(folder / "slapd.log", "w"),
+            preexec_fn=die_with_parent)
+        for _ in range(300):
+            if slapd.poll() is not None:
+                break
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=1).close()
+                return slapd, port
+            except OSError:
+                time.sleep(0.1)
+        slapd.kill()
+        slapd.wait()
+    sys.exit(f"slapd did not start; see {folder / 'slapd.log'}")
+
+
 def serve(folder):
     """The supervisor: runs slapd in the foreground and the relay until SIGTERM."""
-    port = free_port()
-    slapd = subprocess.Popen(
-        [SLAPD, "-d", "0", "-h", f"ldap://127.0.0.1:{port}/", "-f", str(folder / "slapd.conf")],
-        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=open(folder / "slapd.log", "w"),
-        preexec_fn=die_with_parent)
+    slapd, port = start_slapd(folder)
     # The main thread waits for slapd below; the handler only asks slapd to end.
     signal.signal(signal.SIGTERM, lambda *_: slapd.terminate())
-    for _ in range(300):
-        if slapd.poll() is not None:
-            sys.exit(f"slapd ended with {slapd.returncode}; see {folder / 'slapd.log'}")
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            break
-        except OSError:
-            time.sleep(0.1)
     relay = CuttingRelay(port)
     (folder / "server.tmp").write_text(f"port={port}\ncutting_port={relay.port}\nsuffix={SUFFIX}\n")
     (folder / "server.tmp").rename(folder / "server.txt")
