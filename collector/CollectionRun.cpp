@@ -14,6 +14,7 @@
 #include "PathResolver.h"
 #include "ProgressWindow.h"
 #include "ResultsArchive.h"
+#include "ResultsFormat.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
 #include "TextFile.h"
@@ -105,7 +106,7 @@ long CollectionRun::Run(RunMode mode) {
     activityLog_.Enable();
     CreateDirectoryA(resultsRoot_.c_str(), nullptr);
     activityLog_.AppendLine("Time,Type,Description");
-    fileList_.AppendLine("<FILE_LIST_START>");
+    fileList_.AppendLine(results::kFileListStart);
   } else {
     activityLog_.Suppress();
   }
@@ -133,7 +134,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   const bool collecting = mode == RunMode::Collecting;
   const std::string path = folder.empty() ? name : folder + "\\" + name;
   if (collecting) {
-    LogEventF(&activityLog_, LogLevel::Information, "XML file found: %s", name.c_str());
+    LogEventF(&activityLog_, LogLevel::Information, results::kScriptFound, name.c_str());
     CopyFileA(path.c_str(), (resultsRoot_ + "\\" + name).c_str(), FALSE);
     AddToFileList(name, "");
   }
@@ -145,8 +146,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   StripIntegrityValue(text);
   if (!loaded || carried != ComputeIntegrityValue(text)) {
     if (collecting)
-      LogEventF(&activityLog_, LogLevel::Error,
-                "XML file %s does not have a valid signiture and will not be processed.", name.c_str());
+      LogEventF(&activityLog_, LogLevel::Error, results::kScriptRefused, name.c_str());
     return;
   }
 
@@ -168,9 +168,9 @@ void CollectionRun::Finish() {
     if (TerminateRequested) {
       LogEvent(&activityLog_, LogLevel::Information, "User requested termination");
     } else {
-      AddToFileList("Activity Log.csv", "");
+      AddToFileList(results::kActivityLogName, "");
       ListExternalFiles();
-      fileList_.AppendLine("<FILE_LIST_END>");
+      fileList_.AppendLine(results::kFileListEnd);
       if (!WriteFailed) {
         std::string list;
         if (!LoadTextFile(fileList_.Path(), &list)) {

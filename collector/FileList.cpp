@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "CollectorState.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
+#include "ResultsFormat.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ void ListFolder(const std::string& folder, const std::string& rootPrefix) {
         EraseAll(relative, rootPrefix);
         bool known = false;
         for (const std::string& name : RegisteredNames()) known = known || name == relative;
-        if (!known && lstrcmpiA(relative.c_str(), "FileList.csv") != 0) AddToFileList(relative, "");
+        if (!known && lstrcmpiA(relative.c_str(), results::kFileListName) != 0) AddToFileList(relative, "");
       } while (FindNextFileA(find.get(), &entry));
     }
   }
@@ -98,22 +98,20 @@ bool FileCrcText(const std::string& path, std::string* crcText) {
     if (!ReadFile(file.get(), buffer.data(), kCrcChunk, &read, nullptr)) return false;
     crc = crc32(crc, buffer.data(), read);
   } while (read == kCrcChunk);
-  char text[16];
-  snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(crc));
-  *crcText = text;
+  *crcText = results::CrcText(crc);
   return true;
 }
 
 void AddToFileList(const std::string& relativeName, const std::string& comment) {
   std::string crc;
   if (!FileCrcText(Collector().resultsRoot + "\\" + relativeName, &crc)) return;
-  if (Collector().fileList) Collector().fileList->AppendLine(crc + "," + relativeName + "," + comment);
+  if (Collector().fileList) Collector().fileList->AppendLine(results::FileListLine(crc, relativeName, comment));
 }
 
 void ListExternalFiles() {
   LineFileWriter* list = Collector().fileList;
   if (!list) return;
-  list->AppendLine("<EXTERNAL_FILES>");
+  list->AppendLine(results::kExternalFiles);
   std::string text;
   if (ReadWholeFile(list->Path(), &text)) ReadRegisteredNames(text);
   if (RegisteredNames().empty()) return;
