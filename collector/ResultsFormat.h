@@ -13,7 +13,7 @@ constexpr char kFileListName[] = "FileList.csv";
 
 // Level names of the activity log by level number; any other number is "???".
 constexpr const char* kLogLevelNames[] = {"DEBUG", "INFORMATION", "WARNING", "ERROR", "CRITICAL ERROR"};
-constexpr int kLogLevelCount = 5;
+constexpr int kLogLevelCount = static_cast<int>(sizeof kLogLevelNames / sizeof kLogLevelNames[0]);
 
 // The activity-log texts of a script found and of one refused for its integrity value.
 constexpr char kScriptFound[] = "XML file found: %s";

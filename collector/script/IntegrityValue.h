@@ -44,9 +44,9 @@ class IntegrityValueCheck {
   unsigned long long length_ = 0;  // bytes given so far
   bool seenFirst_ = false;         // the first ">" has come, at first_
   unsigned long long first_ = 0;
-  bool tagShape_ = false;          // a tag stands before it, carrying carried_
+  bool tagShape_ = false;  // a tag stands before it, carrying carried_
   unsigned long carried_ = 0;
-  bool seenSecond_ = false;        // a ">" after the first has come
+  bool seenSecond_ = false;  // a ">" after the first has come
   // The value of the whole text (before the first ">": but its delayed bytes).
   unsigned long whole_ = 0;
   // From the first ">" on, with a tag before it: the value of the text without that

@@ -173,8 +173,15 @@ TEST(IntegrityValue, FileListSigningGrowsTheFileByEighteenBytes) {
 // the text arrives in: signed texts, each of their bytes changed, a ">" added anywhere,
 // and the shapes that carry no tag or only half of one.
 TEST(IntegrityValue, StreamedCheckAgreesWithTheWholeTextCheck) {
-  std::vector<std::string> texts = {"", ">", "plain text", "<ROOT_KBMQTRZL/>", ">_KBMQTRZL>x>", "<R_KBMQTRZL>ab>",
-                                    "<R_KBMQTRZL>body</R123456789>", Signed("<R>0123456789</R>"), Signed("<A>>")};
+  std::vector<std::string> texts = {"",
+                                    ">",
+                                    "plain text",
+                                    "<ROOT_KBMQTRZL/>",
+                                    ">_KBMQTRZL>x>",
+                                    "<R_KBMQTRZL>ab>",
+                                    "<R_KBMQTRZL>body</R123456789>",
+                                    Signed("<R>0123456789</R>"),
+                                    Signed("<A>>")};
   const std::string script = Signed(kScript);
   texts.push_back(script);
   for (size_t i = 0; i < script.size(); ++i) {

@@ -248,8 +248,9 @@ def check_with_verifier(testcase, path, members):
     file but the list itself listed."""
     code, lines = verify_archive(Path(path))
     testcase.assertEqual(code, 0, "\n".join(lines))
-    testcase.assertEqual(lines[0], "%s: INTACT (file list valid, all %d listed files present with their CRCs)" % (
-        winpath(path), len(members) - 1), "\n".join(lines))
+    listed = len(members) - 1
+    testcase.assertEqual(lines[0], "%s: INTACT (file list valid; %d file%s listed, all present with the listed CRC)" % (
+        winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
 
 
 def crc_text(data):

@@ -35,9 +35,7 @@ void Note(unsigned long long* count, std::vector<std::string>* first, const std:
 
 }  // namespace
 
-ActivitySummary::ActivitySummary(RunSummary& summary) : summary_(summary), lines_(kMaxLine) {
-  summary_.present = true;
-}
+ActivitySummary::ActivitySummary(RunSummary& summary) : summary_(summary), lines_(kMaxLine) { summary_.present = true; }
 
 void ActivitySummary::Add(const unsigned char* data, std::size_t size) {
   lines_.Add(reinterpret_cast<const char*>(data), size, [this](const std::string& line, bool) { OnLine(line); });

@@ -19,7 +19,7 @@ constexpr std::size_t kMaxEntryName = tar::kPrefix.width + 1 + tar::kName.width;
 // characters. A list that names more than this of files not yet seen is not checked in
 // full: a gigabyte of invented names must not become a gigabyte of memory.
 constexpr unsigned long long kListOnlyBudget = 64ULL << 20;
-constexpr unsigned long long kNameCost = 64;
+constexpr unsigned long long kNameCost = 128;
 
 // The archive's form of a listed name: "/" for "\".
 std::string ArchiveForm(std::string name) {
@@ -45,7 +45,7 @@ ArchiveReport CheckArchive(ByteSource& source) {
     return report;
   }
   if (gzip.unpackedBytes < tar::kBlockSize) {
-    report.SetUnreadable(gzip.end == End::ReadError ? "the file cannot be read"
+    report.SetUnreadable(gzip.end == End::ReadError  ? "the file cannot be read"
                          : gzip.end == End::Complete ? "the gzip stream holds no tar archive"
                                                      : "the gzip stream is damaged before the first tar header");
     return report;
@@ -109,8 +109,9 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
     fileList_->Finish(complete);
     report_.facts.integrityValid = complete && fileList_->IntegrityValid();
     if (complete && !report_.facts.integrityValid)
-      report_.Add(ProblemKind::FileList, std::string(results::kFileListName) +
-                                             ": integrity value invalid, the list was changed or is not the collector's");
+      report_.Add(ProblemKind::FileList,
+                  std::string(results::kFileListName) +
+                      ": integrity value invalid, the list was changed or is not the collector's");
     fileList_.reset();
   }
   if (log_) {
@@ -141,16 +142,18 @@ void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bo
   if (name && name->listed) {
     // The collector reads its registered names back only up to a comma, so a name with
     // a comma comes again after "<EXTERNAL_FILES>", with the same CRC.
-    const bool readBackCut = !name->listedExternal && external && key.find(',') != std::string::npos &&
-                             crc == name->listedCrc;
-    if (!readBackCut) report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list");
+    const bool readBackCut =
+        !name->listedExternal && external && key.find(',') != std::string::npos && crc == name->listedCrc;
+    if (!readBackCut)
+      report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list");
     return;
   }
   if (!name) {
     const unsigned long long cost = key.size() + kNameCost;
     if (listOnlyBytes_ + cost > kListOnlyBudget) {
       if (!listOverflow_)
-        report_.Add(ProblemKind::FileList, std::string(results::kFileListName) + ": names too many files not in the archive "
+        report_.Add(ProblemKind::FileList, std::string(results::kFileListName) +
+                                               ": names too many files not in the archive "
                                                "so far; the names after the first " +
                                                std::to_string(report_.facts.listed - 1) + " are not checked");
       listOverflow_ = true;
@@ -192,5 +195,7 @@ void ArchiveCheck::Finish() {
   ReportInOrder(
       ProblemKind::Unlisted,
       [](const std::string& name, const Name& n) { return n.inArchive && !n.listed && name != results::kFileListName; },
-      [](const std::string& name, const Name&) { return Printable(name) + ": in the archive, but not in the file list"; });
+      [](const std::string& name, const Name&) {
+        return Printable(name) + ": in the archive, but not in the file list";
+      });
 }

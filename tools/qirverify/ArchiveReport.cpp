@@ -9,9 +9,9 @@
 namespace {
 
 // What "... and N more" counts, by kind.
-constexpr const char* kKindPlural[kProblemKinds] = {
-    "gzip stream problems", "tar problems",     "file list problems", "CRC mismatches",
-    "missing files",        "files not listed", "names given twice",  "files cut short"};
+constexpr const char* kKindPlural[kProblemKinds] = {"gzip stream problems", "tar problems",   "file list problems",
+                                                    "CRC mismatches",       "missing files",  "files not listed",
+                                                    "names given twice",    "files cut short"};
 
 std::string Counted(unsigned long long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -63,8 +63,8 @@ std::string ArchiveReport::Text(const std::string& archiveName, bool quiet) cons
   if (unreadable_) return out + "UNREADABLE (" + unreadableReason_ + ")\n";
   const unsigned long long problems = ProblemCount();
   if (problems == 0) {
-    out += "INTACT (file list valid, all " + Counted(facts.listed, "listed file", "listed files") +
-           " present with their CRCs)\n";
+    out += "INTACT (file list valid; " + Counted(facts.listed, "file listed", "files listed") +
+           ", all present with the listed CRC)\n";
   } else {
     out += "FAILED (" + Counted(problems, "problem", "problems") + ")\n";
   }

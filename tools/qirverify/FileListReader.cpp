@@ -55,8 +55,8 @@ FileListReader::FileListReader(FileListListener& listener, ArchiveReport& report
     : listener_(listener), report_(report), lines_(kMaxLine) {}
 
 void FileListReader::Problem(const std::string& what) {
-  report_.Add(ProblemKind::FileList, std::string(results::kFileListName) + " line " + std::to_string(lineNumber_) +
-                                         ": " + what);
+  report_.Add(ProblemKind::FileList,
+              std::string(results::kFileListName) + " line " + std::to_string(lineNumber_) + ": " + what);
 }
 
 void FileListReader::Add(const unsigned char* data, std::size_t size) {
@@ -102,5 +102,6 @@ void FileListReader::Finish(bool complete) {
   lines_.Finish([this](const std::string& line, bool cut) { OnLine(line, cut); });
   // A list cut short is told once, by the reader of the archive.
   if (complete && part_ != Part::End)
-    report_.Add(ProblemKind::FileList, std::string(results::kFileListName) + ": no end marker " + results::kFileListEnd);
+    report_.Add(ProblemKind::FileList,
+                std::string(results::kFileListName) + ": no end marker " + results::kFileListEnd);
 }

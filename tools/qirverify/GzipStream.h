@@ -30,9 +30,9 @@ struct GzipResult {
     ReadError,  // the source failed
   };
   End end = End::Complete;
-  std::string detail;                   // zlib's word for a corrupt stream
-  unsigned long long packedBytes = 0;   // read from the source
-  unsigned long long failedAt = 0;      // packed offset where a corrupt member failed
+  std::string detail;                  // zlib's word for a corrupt stream
+  unsigned long long packedBytes = 0;  // read from the source
+  unsigned long long failedAt = 0;     // packed offset where a corrupt member failed
   unsigned long long unpackedBytes = 0;
   unsigned members = 0;
   unsigned long long trailingBytes = 0;  // bytes after the last member that start none

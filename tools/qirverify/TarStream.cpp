@@ -65,7 +65,11 @@ bool ChecksumRight(const tar::Block& block, unsigned long long* stored) {
 bool IsUstar(const tar::Block& block) {
   const char* magic = reinterpret_cast<const char*>(block.data() + tar::kMagic.offset);
   // POSIX "ustar" NUL "00", or the older "ustar  " NUL of GNU tar.
-  return std::memcmp(magic, "ustar\0" "00", 8) == 0 || std::memcmp(magic, "ustar  \0", 8) == 0;
+  return std::memcmp(magic,
+                     "ustar\0"
+                     "00",
+                     8) == 0 ||
+         std::memcmp(magic, "ustar  \0", 8) == 0;
 }
 
 // Seven octal digits at least, as the checksum field holds them.

@@ -11,9 +11,9 @@
 #include "TarHeader.h"
 
 struct TarEntry {
-  std::string name;                // the prefix field, "/", the name field
-  unsigned long long size = 0;     // data bytes
-  unsigned long long offset = 0;   // of the header in the unpacked stream
+  std::string name;               // the prefix field, "/", the name field
+  unsigned long long size = 0;    // data bytes
+  unsigned long long offset = 0;  // of the header in the unpacked stream
 };
 
 // Told of every regular file of the archive.
@@ -52,7 +52,7 @@ class TarStream : public ByteSink {
   unsigned long long remaining_ = 0;  // data bytes of the current entry (Data, Skip)
   unsigned long long padding_ = 0;    // zero bytes after them
   TarEntry entry_;
-  bool inEntry_ = false;       // a regular file's data is being handed on
-  int zeroBlocks_ = 0;         // zero blocks in a row at header positions
+  bool inEntry_ = false;  // a regular file's data is being handed on
+  int zeroBlocks_ = 0;    // zero blocks in a row at header positions
   bool afterEndReported_ = false;
 };

@@ -31,13 +31,14 @@ class FileSource : public ByteSource {
 };
 
 void PrintUsage(std::FILE* out) {
-  std::fputs("Usage: QIRVerify [/quiet] ARCHIVE...\n"
-             "Checks results archives of the collector: the gzip stream and the tar headers, the\n"
-             "signed file list and the CRC of every file, and sums up the run's activity log.\n"
-             "/quiet prints only the verdict line of each archive.\n"
-             "Exit code: 0 every archive intact and complete, 1 a check failed, 2 an archive\n"
-             "could not be read.\n",
-             out);
+  std::fputs(
+      "Usage: QIRVerify [/quiet] ARCHIVE...\n"
+      "Checks results archives of the collector: the gzip stream and the tar headers, the\n"
+      "signed file list and the CRC of every file, and sums up the run's activity log.\n"
+      "/quiet prints only the verdict line of each archive.\n"
+      "Exit code: 0 every archive intact and complete, 1 a check failed, 2 an archive\n"
+      "could not be read.\n",
+      out);
 }
 
 bool SameLetters(const char* a, const char* b) {

@@ -50,10 +50,12 @@ TEST(ArchiveCheck, IntactRunWithItsSummary) {
   EXPECT_EQ(1u, run.levelLines[2]);  // WARNING
 
   const std::string text = report.Text("Results.tgz", false);
-  EXPECT_EQ(0u, text.find("Results.tgz: INTACT (file list valid, all 5 listed files present with their CRCs)\n")) << text;
+  EXPECT_EQ(0u, text.find("Results.tgz: INTACT (file list valid; 5 files listed, all present with the listed CRC)\n"))
+      << text;
   EXPECT_NE(std::string::npos, text.find("refused for a wrong integrity value: Tampered.qir")) << text;
   EXPECT_NE(std::string::npos, text.find("01/03/2026 10:00:01 WARNING Key not found")) << text;
-  EXPECT_EQ("Results.tgz: INTACT (file list valid, all 5 listed files present with their CRCs)\n", report.Text("Results.tgz", true));
+  EXPECT_EQ("Results.tgz: INTACT (file list valid; 5 files listed, all present with the listed CRC)\n",
+            report.Text("Results.tgz", true));
 }
 
 TEST(ArchiveCheck, ParallelDeflateBlocksAndSeveralMembersAreOneStream) {
@@ -97,8 +99,9 @@ TEST(ArchiveCheck, FlippedFileListByteMakesTheIntegrityValueInvalid) {
   const ArchiveReport report = Check(Gzip(tar));
   EXPECT_EQ(1, report.ExitCode());
   EXPECT_FALSE(report.facts.integrityValid);
-  EXPECT_NE(std::string::npos,
-            Problems(report).find("FileList.csv: integrity value invalid, the list was changed or is not the collector's"));
+  EXPECT_NE(
+      std::string::npos,
+      Problems(report).find("FileList.csv: integrity value invalid, the list was changed or is not the collector's"));
 }
 
 TEST(ArchiveCheck, TruncatedAndCorruptStreams) {
@@ -116,7 +119,8 @@ TEST(ArchiveCheck, TruncatedAndCorruptStreams) {
   const std::vector<Member> run = SampleRun();
   const std::string tar = Tar(run);
   const ArchiveReport inData = Check(Gzip(tar.substr(0, HeaderAt(run, "Sample/Run.txt") + kBlock + 1000)));
-  EXPECT_NE(std::string::npos, Problems(inData).find("Sample/Run.txt: cut short, the archive holds 1000 of its 1502 bytes"))
+  EXPECT_NE(std::string::npos,
+            Problems(inData).find("Sample/Run.txt: cut short, the archive holds 1000 of its 1502 bytes"))
       << Problems(inData);
 }
 
@@ -151,8 +155,8 @@ TEST(ArchiveCheck, FileListNamingTwice) {
 TEST(ArchiveCheck, LongNamesInThePrefixFieldMatchTheList) {
   const std::string folder(120, 'f'), file(100, 'n');
   const std::vector<Member> files = {{folder + "/" + file, "long"}};
-  const std::string tar = Entry(file, "long", folder) +
-                          Entry(results::kFileListName, SignedFileList(files)) + std::string(2 * kBlock, '\0');
+  const std::string tar = Entry(file, "long", folder) + Entry(results::kFileListName, SignedFileList(files)) +
+                          std::string(2 * kBlock, '\0');
   const ArchiveReport report = Check(Gzip(tar));
   EXPECT_EQ(0, report.ExitCode()) << Problems(report);
 }

@@ -7,6 +7,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
 #include <psapi.h>
 #else
 #include <sys/resource.h>
@@ -52,8 +53,8 @@ TEST(ArchiveStress, MutatedArchivesGetAVerdictAndNeverPassWhenChanged) {
       std::string changed = tar;
       if (kind == 2) {  // bytes of the tar stream changed, mostly in headers
         for (std::size_t n = 1 + below(3); n > 0; --n) {
-          const std::size_t at = below(4) ? below(changed.size() / tar::kBlockSize) * tar::kBlockSize + below(345)
-                                          : below(changed.size());
+          const std::size_t at =
+              below(4) ? below(changed.size() / tar::kBlockSize) * tar::kBlockSize + below(345) : below(changed.size());
           changed[at] = static_cast<char>(random());
         }
       } else if (kind == 3) {  // a run of the tar stream removed or doubled
@@ -64,8 +65,8 @@ TEST(ArchiveStress, MutatedArchivesGetAVerdictAndNeverPassWhenChanged) {
           changed.insert(at, changed.substr(at, length));
         }
       } else {  // size fields rewritten: huge, empty, not a number
-        const char* sizes[] = {"77777777777", "00000000000", "0000000001x", "\x80\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff",
-                               "\x80\0\0\0\0\0\0\0\0\x10\0"};
+        const char* sizes[] = {"77777777777", "00000000000", "0000000001x",
+                               "\x80\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", "\x80\0\0\0\0\0\0\0\0\x10\0"};
         const std::size_t header = below(changed.size() / tar::kBlockSize) * tar::kBlockSize;
         changed.replace(header + tar::kSize.offset, 11, std::string(sizes[below(5)], 11));
       }

@@ -108,7 +108,9 @@ std::string Gzip(const std::string& bytes, std::size_t flushEvery) {
 std::string Gunzip(const std::string& packed) {
   class Collect : public ByteSink {
    public:
-    void Write(const unsigned char* data, std::size_t size) override { bytes.append(reinterpret_cast<const char*>(data), size); }
+    void Write(const unsigned char* data, std::size_t size) override {
+      bytes.append(reinterpret_cast<const char*>(data), size);
+    }
     std::string bytes;
   } sink;
   MemorySource source(packed);

@@ -59,11 +59,12 @@ TEST_F(VerifyCommandTest, VerdictLinesAndTheWorstExitCode) {
   const std::string missing = (folder_ / "missing.tgz").string();
 
   EXPECT_EQ(0, Run({intact}));
-  EXPECT_EQ(0u, output_.find(intact + ": INTACT (file list valid, all 5 listed files present with their CRCs)\n")) << output_;
+  EXPECT_EQ(0u, output_.find(intact + ": INTACT (file list valid; 5 files listed, all present with the listed CRC)\n"))
+      << output_;
   EXPECT_NE(std::string::npos, output_.find("\n  run: 2 scripts found: Sample.qir, Tampered.qir\n")) << output_;
 
   EXPECT_EQ(1, Run({"/QUIET", intact, damaged}));
-  EXPECT_EQ(intact + ": INTACT (file list valid, all 5 listed files present with their CRCs)\n" + damaged +
+  EXPECT_EQ(intact + ": INTACT (file list valid; 5 files listed, all present with the listed CRC)\n" + damaged +
                 ": FAILED (1 problem)\n",
             output_);
   EXPECT_EQ(2, Run({damaged, "-quiet", missing, intact}));
