@@ -1,5 +1,6 @@
 # Test harness: GoogleTest built with the cross toolchain; every Windows test program
-# runs under Wine through bin/../wine-run.sh, in a Wine prefix of this build tree.
+# runs under Wine through bin/../wine-run.sh, in a Wine prefix of this build tree. The
+# host build's test programs run natively.
 if(NOT QIR_TESTS)
   function(qir_add_gtest)
   endfunction()
@@ -8,10 +9,12 @@ endif()
 
 enable_testing()
 
-set(QIR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
-               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+if(CMAKE_CROSSCOMPILING)
+  set(QIR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh @ONLY
+                 FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+endif()
 
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -8,6 +8,7 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "IntegrityValue.h"
+#include "ResultsFormat.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
 #include "TextFile.h"
@@ -54,7 +55,7 @@ CollectionRun::CollectionRun(const std::string& resultPath, const CollectorApp& 
       resultsRoot_((FolderOf(resultFile_).empty() ? programFolder_ : FolderOf(resultFile_)) + "\\~QX_TEMP"),
       xmlFile_(app.xmlFile),
       status_(status),
-      activityLog_(resultsRoot_ + "\\Activity Log.csv"),
+      activityLog_(resultsRoot_ + "\\" + results::kActivityLogName),
       fileList_(resultsRoot_),
       versionLogic_(&activityLog_) {
   resolver_.SetToolDir(programFolder_);
@@ -107,7 +108,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   currentScript_ = name;
   const std::string path = folder.empty() ? name : folder + "\\" + name;
   if (collecting) {
-    LogEventF(&activityLog_, LogLevel::Information, "XML file found: %s", name.c_str());
+    LogEventF(&activityLog_, LogLevel::Information, results::kScriptFound, name.c_str());
     CopyFileA(path.c_str(), (resultsRoot_ + "\\" + name).c_str(), FALSE);
     fileList_.AddToFileList(name, "");
   }
@@ -119,8 +120,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   StripIntegrityValue(text);
   if (!loaded || carried != ComputeIntegrityValue(text)) {
     if (collecting)
-      LogEventF(&activityLog_, LogLevel::Error,
-                "XML file %s does not have a valid signiture and will not be processed.", name.c_str());
+      LogEventF(&activityLog_, LogLevel::Error, results::kScriptRefused, name.c_str());
     return;
   }
 

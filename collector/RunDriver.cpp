@@ -10,6 +10,7 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "ResultsArchive.h"
+#include "ResultsFormat.h"
 #include "TextCatalogue.h"
 #include "TextFormat.h"
 
@@ -143,7 +144,7 @@ void RunDriver::CollectingPass(CollectionRun& run, RunView& view) {
 bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
   FileList& list = run.Files();
   // Registered last, so that its CRC covers the log up to here.
-  list.AddToFileList("Activity Log.csv", "");
+  list.AddToFileList(results::kActivityLogName, "");
   list.ListExternalFiles();
   list.WriteEndMarker();
   if (!WriteFailed && !list.Sign()) RaiseWriteFailure();

@@ -35,6 +35,15 @@ std::string EntryName(const std::string& relativeFolder, const std::string& file
 
 }  // namespace tar
 
+unsigned long TarHeaderChecksum(const tar::Block& header) {
+  unsigned long sum = 0;
+  for (std::size_t i = 0; i < tar::kBlockSize; ++i) {
+    const bool inChecksum = i >= tar::kChecksum.offset && i < tar::kChecksum.end();
+    sum += inChecksum ? ' ' : header[i];
+  }
+  return sum;
+}
+
 bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned long long mtime, tar::Block& buffer) {
   buffer.fill(0);
   if (size > tar::kMaxOctal11) return false;
@@ -56,8 +65,7 @@ bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned l
   PutText(buffer, tar::kDevmajor, "0000000");
   PutText(buffer, tar::kDevminor, "0000000");
 
-  unsigned long sum = 0;
-  for (unsigned char byte : buffer) sum += byte;
+  const unsigned long sum = TarHeaderChecksum(buffer);
   // Seven digits and a NUL replace the eight spaces.
   std::memset(buffer.data() + tar::kChecksum.offset, 0, tar::kChecksum.width);
   PutOctal(buffer, tar::kChecksum, "%07lo", sum);

@@ -2,13 +2,16 @@
 """Makes the archive benchmark's results folder: a few hundred MB shaped like a big
 collection run (logs and dumps that compress well, copied binaries that do not, many
 small files in script folders, a few large exports). The same bytes every time, so
-figures of different runs compare; made once and kept while its stamp matches."""
+figures of different runs compare; made once and kept while its stamp matches. Its
+file list names every file with its CRC-32, as the collector's does; the benchmark signs
+it before archiving."""
 import os
 import random
 import shutil
 import sys
+import zlib
 
-VERSION = "1"
+VERSION = "2"
 MB = 1024 * 1024
 
 
@@ -64,7 +67,6 @@ def make(root):
     rng = random.Random(2026)
     pool = line_pool(rng, 4000)
     write(os.path.join(root, "Activity Log.csv"), text_bytes(rng, pool, 2 * MB))
-    write(os.path.join(root, "FileList.csv"), text_bytes(rng, pool, 300 * 1024))
     write(os.path.join(root, "Empty.txt"), b"")
     for i in range(24):  # registry dumps and CSV outputs
         write(os.path.join(root, "Registry", "Dump%02d.txt" % i), text_bytes(rng, pool, 3 * MB))
@@ -77,6 +79,20 @@ def make(root):
             write(os.path.join(root, "Script%02d" % folder, "Out%03d.dat" % i), data)
     write(os.path.join(root, "EventLogs", "System.csv"), text_bytes(rng, pool, 96 * MB))
     write(os.path.join(root, "EventLogs", "Application.evt"), semi_binary_bytes(rng, 64 * MB))
+    write(os.path.join(root, "FileList.csv"), file_list(root))
+
+
+def file_list(root):
+    """The unsigned file list of every file under root, names "\\" separated."""
+    lines = ["<FILE_LIST_START>"]
+    for folder, _, names in sorted(os.walk(root)):
+        for name in sorted(names):
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                crc = zlib.crc32(f.read()) & 0xFFFFFFFF
+            lines.append("%08X,%s," % (crc, os.path.relpath(path, root).replace(os.sep, "\\")))
+    lines += ["<EXTERNAL_FILES>", "<FILE_LIST_END>"]
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
 
 
 def main():

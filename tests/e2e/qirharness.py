@@ -17,6 +17,7 @@ WINE_RUN = BUILD / "wine-run.sh"
 BIN = BUILD / "bin"
 QIRTOOL = BIN / "QIRTool.exe"
 QIRSIGN = BIN / "QIRSign.exe"
+QIRVERIFY = BIN / "QIRVerify.exe"
 DRIVER = BUILD / "tests" / "WindowDriver.exe"
 PREFIX = BUILD / "wineprefix"
 
@@ -233,6 +234,23 @@ def check_with_standard_tools(testcase, path, members, into):
             testcase.assertTrue(info.isreg())
             testcase.assertEqual(archive.extractfile(info).read(), members[info.name])
             testcase.assertEqual((into / info.name).read_bytes(), members[info.name])
+
+
+def verify_archive(*args):
+    """QIRVerify on archives (Linux paths) and options; returns its exit code and its
+    output lines."""
+    result = wine([QIRVERIFY] + [winpath(a) if isinstance(a, Path) else a for a in args])
+    return result.returncode, result.stdout.decode("latin-1").replace("\r\n", "\n").splitlines()
+
+
+def check_with_verifier(testcase, path, members):
+    """QIRVerify agrees with the raw reading: the archive intact and complete, every
+    file but the list itself listed."""
+    code, lines = verify_archive(Path(path))
+    testcase.assertEqual(code, 0, "\n".join(lines))
+    listed = len(members) - 1
+    testcase.assertEqual(lines[0], "%s: INTACT (file list valid; %d file%s listed, all present with the listed CRC)" % (
+        winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
 
 
 def crc_text(data):
