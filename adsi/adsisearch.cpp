@@ -43,9 +43,16 @@ HRESULT JoinedValue(ADS_SEARCH_COLUMN& column, const _bstr_t& separator, CADSIVa
   return SUCCEEDED(hr) ? joined.SetValueAsString(text.c_str()) : hr;
 }
 
+// Attribute names are compared without regard to case.
+std::wstring Lower(const wchar_t* name) {
+  std::wstring lower(name);
+  if (!lower.empty()) CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
+  return lower;
+}
+
 }  // namespace
 
-CADSISearch::CADSISearch() : m_hSearch(nullptr), m_dwAttributeCount(0) {}
+CADSISearch::CADSISearch() : m_hSearch(nullptr), m_dwAttributeCount(0), m_bRequestedOnly(FALSE) {}
 
 CADSISearch::~CADSISearch() { Detach(); }
 
@@ -54,7 +61,9 @@ CADSISearch::CADSISearch(const CADSISearch& other)
       m_IDS(other.m_IDS),
       m_bsFilter(other.m_bsFilter),
       m_dwAttributeCount(other.m_dwAttributeCount),
-      m_bsSeparator(other.m_bsSeparator) {}
+      m_bsSeparator(other.m_bsSeparator),
+      m_bRequestedOnly(other.m_bRequestedOnly),
+      m_requested(other.m_requested) {}
 
 CADSISearch& CADSISearch::operator=(const CADSISearch& other) {
   if (this != &other) {
@@ -63,6 +72,8 @@ CADSISearch& CADSISearch::operator=(const CADSISearch& other) {
     m_bsFilter = other.m_bsFilter;
     m_dwAttributeCount = other.m_dwAttributeCount;
     m_bsSeparator = other.m_bsSeparator;
+    m_bRequestedOnly = other.m_bRequestedOnly;
+    m_requested = other.m_requested;
   }
   return *this;
 }
@@ -139,6 +150,10 @@ HRESULT CADSISearch::ExecuteSearch(LPWSTR* attributeNames, DWORD count) {
     if (!m_IDS) return E_FAIL;
     EndSearch();
     m_dwAttributeCount = count;
+    m_requested.clear();
+    if (attributeNames && count != 0xFFFFFFFF)
+      for (DWORD i = 0; i < count; ++i)
+        if (attributeNames[i]) m_requested.insert(Lower(attributeNames[i]));
     _bstr_t filter = _bstr_t(L"(&") + m_bsFilter + _bstr_t(L")");
     ADS_SEARCH_HANDLE handle = nullptr;
     hr = m_IDS->ExecuteSearch(filter, attributeNames, count, &handle);
@@ -185,6 +200,11 @@ HRESULT CADSISearch::SetMultiValueSeparator(const wchar_t* separator) {
   });
 }
 
+HRESULT CADSISearch::SetRequestedColumnsOnly(BOOL requestedOnly) {
+  m_bRequestedOnly = requestedOnly;
+  return S_OK;
+}
+
 HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
   const bool whole = m_bsSeparator.length() != 0;
   HRESULT result = whole ? S_OK : E_FAIL;
@@ -197,6 +217,7 @@ HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
     if (hr == S_ADS_NOMORE_COLUMNS) return result;
     if (FAILED(hr)) return hr;
     if (!name.Get() || !seen.insert(name.Get()).second) return result;
+    if (m_bRequestedOnly && !m_requested.empty() && !m_requested.count(Lower(name.Get()))) continue;
     Column column(m_IDS.Get());
     hr = m_IDS->GetColumn(m_hSearch, name.Get(), column.Fill());
     if (FAILED(hr)) return hr;

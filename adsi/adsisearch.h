@@ -9,6 +9,9 @@
 #include <iads.h>
 #include <comdef.h>
 
+#include <string>
+#include <unordered_set>
+
 #include "ADSIExport.h"
 #include "ADSIValues.h"
 #include "ComRef.h"
@@ -51,6 +54,11 @@ class QIRADSI_API CADSISearch {
   // object without any gives an empty list. Null or empty restores the default.
   HRESULT SetMultiValueSeparator(const wchar_t* separator);
 
+  // A provider may add columns nobody asked for (Wine adds "ADsPath" to every row).
+  // With this set, an object gives only the columns named to ExecuteSearch (compared
+  // without regard to case); a search for all attributes keeps every column.
+  HRESULT SetRequestedColumnsOnly(BOOL requestedOnly);
+
  private:
   HRESULT ReadRow(bool first, CADSIValues& values);
   HRESULT SearchRowToAttributeList(CADSIValues& values);
@@ -60,4 +68,7 @@ class QIRADSI_API CADSISearch {
   _bstr_t m_bsFilter;
   DWORD m_dwAttributeCount;
   _bstr_t m_bsSeparator;
+  BOOL m_bRequestedOnly;
+  // The lower-case names given to the last ExecuteSearch; empty for all attributes.
+  std::unordered_set<std::wstring> m_requested;
 };

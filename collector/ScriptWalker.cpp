@@ -12,6 +12,7 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
+#include "QXTActiveDir.h"
 #include "QXTExecute.h"
 #include "QXTProcessList.h"
 #include "QXTRegistry.h"
@@ -122,7 +123,7 @@ class Walker {
       return;
     }
     context_.status->SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
-    // The directory dump collector arrives with the directory classes.
+    DirectoryDump(context_, element).Run();
     context_.status->SetProgress("", kUnitsActiveDirectory);
   }
 

@@ -141,6 +141,21 @@ TEST_F(SearchTest, RowWithoutTheRequestedAttributeEnds) {
   EXPECT_LE(count, 1u);
 }
 
+// Wine gap: its provider adds an "ADsPath" column, without the port, to every row.
+TEST_F(SearchTest, RequestedColumnsOnlyLeavesOutTheProvidersOwn) {
+  CADSISearch search;
+  ASSERT_EQ(S_OK, search.Attach(kPeople, nullptr, 0));
+  ASSERT_EQ(S_OK, search.SetRequestedColumnsOnly(TRUE));
+  ASSERT_EQ(S_OK, Run(search, "(cn=Bob Baker)", {L"MAIL"}));
+  CADSIValues values;
+  ASSERT_EQ(S_OK, search.GetFirstObject(values));
+  EXPECT_EQ(std::vector<std::wstring>{L"bob@qirex.test"}, Texts(values));
+  // All attributes asked for: every column stays.
+  ASSERT_EQ(S_OK, search.ExecuteSearch(nullptr, 0xFFFFFFFF));
+  ASSERT_EQ(S_OK, search.GetFirstObject(values));
+  EXPECT_TRUE(Has(Texts(values), L"Baker"));
+}
+
 TEST_F(SearchTest, ServerThatStopsAnsweringEndsTheSearchWithItsError) {
   const std::string relay = "127.0.0.1:" + std::to_string(TheServer().cuttingPort);
   CADSISearch search;
