@@ -36,132 +36,6 @@ std::wstring TextOf(ADSVALUE& value) {
   return static_cast<const wchar_t*>(text);
 }
 
-// The IUnknown and IDispatch part of the fake system information and name translation.
-template <typename Interface>
-class DispatchFake : public Interface {
- public:
-  DispatchFake(const IID& iid, FakeForest& forest) : iid_(iid), forest_(forest) {}
-  virtual ~DispatchFake() = default;
-  HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, iid_)) {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    *object = this;
-    AddRef();
-    return S_OK;
-  }
-  ULONG WINAPI AddRef() override { return ++refs_; }
-  ULONG WINAPI Release() override {
-    const ULONG left = --refs_;
-    if (!left) delete this;
-    return left;
-  }
-  HRESULT WINAPI GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT WINAPI GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT WINAPI GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT WINAPI Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-
- protected:
-  const IID& iid_;
-  FakeForest& forest_;
-  ULONG refs_ = 1;
-};
-
-class FakeSystemInfo : public DispatchFake<IADsADSystemInfo> {
- public:
-  explicit FakeSystemInfo(FakeForest& forest) : DispatchFake(IID_IADsADSystemInfo, forest) {}
-  HRESULT WINAPI get_UserName(BSTR* out) override { return Name(forest_.user, out); }
-  HRESULT WINAPI get_ComputerName(BSTR*) override { return E_NOTIMPL; }
-  HRESULT WINAPI get_SiteName(BSTR*) override { return E_NOTIMPL; }
-  HRESULT WINAPI get_DomainShortName(BSTR* out) override { return Name(forest_.shortName, out); }
-  HRESULT WINAPI get_DomainDNSName(BSTR* out) override { return Name(forest_.domain, out); }
-  HRESULT WINAPI get_ForestDNSName(BSTR* out) override { return Name(forest_.forest, out); }
-  HRESULT WINAPI get_PDCRoleOwner(BSTR*) override { return E_NOTIMPL; }
-  HRESULT WINAPI get_SchemaRoleOwner(BSTR*) override { return E_NOTIMPL; }
-  HRESULT WINAPI get_IsNativeMode(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT WINAPI GetAnyDCName(BSTR* out) override { return Name(forest_.controller, out); }
-  HRESULT WINAPI GetDCSiteName(BSTR, BSTR*) override { return E_NOTIMPL; }
-  HRESULT WINAPI RefreshSchemaCache() override { return E_NOTIMPL; }
-  HRESULT WINAPI GetTrees(VARIANT* out) override {
-    if (FAILED(forest_.propertyResult)) return forest_.propertyResult;
-    SAFEARRAY* names = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(forest_.trees.size()));
-    for (LONG i = 0; i < static_cast<LONG>(forest_.trees.size()); ++i) {
-      VARIANT name;
-      V_VT(&name) = VT_BSTR;
-      V_BSTR(&name) = SysAllocString(forest_.trees[i].c_str());
-      SafeArrayPutElement(names, &i, &name);
-      VariantClear(&name);
-    }
-    V_VT(out) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(out) = names;
-    return S_OK;
-  }
-
- private:
-  HRESULT Name(const std::wstring& value, BSTR* out) {
-    if (FAILED(forest_.propertyResult)) return forest_.propertyResult;
-    *out = SysAllocString(value.c_str());
-    return S_OK;
-  }
-};
-
-class FakeNameTranslate : public DispatchFake<IADsNameTranslate> {
- public:
-  explicit FakeNameTranslate(FakeForest& forest) : DispatchFake(IID_IADsNameTranslate, forest) {}
-  HRESULT WINAPI put_ChaseReferral(LONG) override { return E_NOTIMPL; }
-  HRESULT WINAPI Init(LONG, BSTR) override { return S_OK; }
-  HRESULT WINAPI InitEx(LONG, BSTR, BSTR, BSTR, BSTR) override { return E_NOTIMPL; }
-  HRESULT WINAPI SetEx(LONG, VARIANT) override { return E_NOTIMPL; }
-  HRESULT WINAPI GetEx(LONG, VARIANT*) override { return E_NOTIMPL; }
-  // "a.b/" becomes "DC=a,DC=b".
-  HRESULT WINAPI Set(LONG format, BSTR name) override {
-    std::wstring canonical = name ? name : L"";
-    if (format != ADS_NAME_TYPE_CANONICAL || canonical.empty() || canonical.back() != L'/') return E_INVALIDARG;
-    canonical.pop_back();
-    for (const std::wstring& refused : forest_.untranslatable)
-      if (refused == canonical) return HRESULT_FROM_WIN32(ERROR_DS_NAME_ERROR_NOT_FOUND);
-    dn_ = L"DC=";
-    for (wchar_t c : canonical) dn_ += c == L'.' ? std::wstring(L",DC=") : std::wstring(1, c);
-    return S_OK;
-  }
-  HRESULT WINAPI Get(LONG format, BSTR* out) override {
-    if (format != ADS_NAME_TYPE_1779 || dn_.empty()) return E_INVALIDARG;
-    *out = SysAllocString(dn_.c_str());
-    return S_OK;
-  }
-
- private:
-  std::wstring dn_;
-};
-
-// A class object that the process registers for one of the two classes.
-template <typename Fake>
-class FakeFactory final : public IClassFactory {
- public:
-  explicit FakeFactory(FakeForest& forest) : forest_(forest) {}
-  HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-    *object = this;
-    return S_OK;
-  }
-  ULONG WINAPI AddRef() override { return 2; }
-  ULONG WINAPI Release() override { return 1; }
-  HRESULT WINAPI CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (outer) return CLASS_E_NOAGGREGATION;
-    Fake* made = new Fake(forest_);
-    const HRESULT hr = made->QueryInterface(iid, object);
-    made->Release();
-    return hr;
-  }
-  HRESULT WINAPI LockServer(BOOL) override { return S_OK; }
-
- private:
-  FakeForest& forest_;
-};
-
 }  // namespace
 
 std::wstring Server::Path(const std::wstring& dn, int viaPort) const {
@@ -369,19 +243,17 @@ HRESULT FakeObject::DeleteDSObject(LPWSTR rdn) {
 }
 
 FakeForest::FakeForest()
-    : infoFactory_(new FakeFactory<FakeSystemInfo>(*this)),
-      translateFactory_(new FakeFactory<FakeNameTranslate>(*this)) {
-  EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_ADSystemInfo, infoFactory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+    : infoFactory_([this] { return NewFakeSystemInfo(*this); }),
+      translateFactory_([this] { return NewFakeNameTranslate(*this); }) {
+  EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_ADSystemInfo, &infoFactory_, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                                         &infoCookie_));
-  EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_NameTranslate, translateFactory_, CLSCTX_INPROC_SERVER,
+  EXPECT_EQ(S_OK, CoRegisterClassObject(CLSID_NameTranslate, &translateFactory_, CLSCTX_INPROC_SERVER,
                                         REGCLS_MULTIPLEUSE, &translateCookie_));
 }
 
 FakeForest::~FakeForest() {
   CoRevokeClassObject(infoCookie_);
   CoRevokeClassObject(translateCookie_);
-  delete static_cast<FakeFactory<FakeSystemInfo>*>(infoFactory_);
-  delete static_cast<FakeFactory<FakeNameTranslate>*>(translateFactory_);
 }
 
 std::string Hex(HRESULT hr) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "AdsClient.h"
+#include "ForestFakes.h"
 
 namespace directorytest {
 
@@ -119,23 +120,16 @@ class FakeObject : public IDirectoryObject {
   ULONG refs_ = 1;
 };
 
-// The forest the fake system information and name translation describe, registered
-// in this process for CLSID_ADSystemInfo and CLSID_NameTranslate while it lives.
-// Canonical names "a.b/" translate to "DC=a,DC=b"; the untranslatable ones fail.
-struct FakeForest {
-  std::wstring domain, shortName, forest, controller, user;
-  HRESULT propertyResult = S_OK;
-  std::vector<std::wstring> trees;
-  std::vector<std::wstring> untranslatable;
-
+// The forest of ForestFacts, registered in this process for CLSID_ADSystemInfo and
+// CLSID_NameTranslate while it lives.
+struct FakeForest : ForestFacts {
   FakeForest();
   ~FakeForest();
   FakeForest(const FakeForest&) = delete;
   FakeForest& operator=(const FakeForest&) = delete;
 
  private:
-  IClassFactory* infoFactory_ = nullptr;
-  IClassFactory* translateFactory_ = nullptr;
+  FakeClassObject infoFactory_, translateFactory_;
   DWORD infoCookie_ = 0, translateCookie_ = 0;
 };
 
