@@ -64,10 +64,10 @@ FakeClassObject globalCatalog([]() -> IUnknown* { return new GlobalCatalog(); })
 }  // namespace
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-  FakeClassObject* made = IsEqualCLSID(clsid, CLSID_ADSystemInfo)       ? &systemInfo
-                          : IsEqualCLSID(clsid, CLSID_NameTranslate)    ? &nameTranslate
+  FakeClassObject* made = IsEqualCLSID(clsid, CLSID_ADSystemInfo)           ? &systemInfo
+                          : IsEqualCLSID(clsid, CLSID_NameTranslate)        ? &nameTranslate
                           : IsEqualCLSID(clsid, CLSID_StandInGlobalCatalog) ? &globalCatalog
-                                                                          : nullptr;
+                                                                            : nullptr;
   if (!made) {
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;

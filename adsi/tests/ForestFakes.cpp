@@ -74,7 +74,6 @@ class FakeNameTranslate : public DispatchFake<IADsNameTranslate> {
   std::wstring dn_;
 };
 
-
 }  // namespace
 
 HRESULT FakeClassObject::QueryInterface(REFIID iid, void** object) {

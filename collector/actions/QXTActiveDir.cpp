@@ -43,9 +43,11 @@ void ForEachChild(ScriptElement* element, Visit&& visit) {
 
 std::string Narrow(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string out(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-  if (size > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+  if (size > 0)
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
   return out;
 }
 
@@ -182,8 +184,8 @@ void DirectoryDump::DumpTree(const Search& search, const std::string& header, co
   }
   hr = directory.ExecuteSearch(pointers.data(), static_cast<DWORD>(pointers.size()));
   if (FAILED(hr)) {
-    LogEventF(context_.log, LogLevel::Warning, "Active directory search %s: search failed with 0x%08lX",
-              where.c_str(), static_cast<unsigned long>(hr));
+    LogEventF(context_.log, LogLevel::Warning, "Active directory search %s: search failed with 0x%08lX", where.c_str(),
+              static_cast<unsigned long>(hr));
     return;
   }
   CADSIValues values;
@@ -197,6 +199,7 @@ void DirectoryDump::DumpTree(const Search& search, const std::string& header, co
   // E_FAIL is the end of the results; any other code a row that could not be read,
   // such as a server that stopped answering.
   if (hr != E_FAIL)
-    LogEventF(context_.log, LogLevel::Warning, "Active directory search %s: reading stopped after %lu objects with 0x%08lX",
-              where.c_str(), read, static_cast<unsigned long>(hr));
+    LogEventF(context_.log, LogLevel::Warning,
+              "Active directory search %s: reading stopped after %lu objects with 0x%08lX", where.c_str(), read,
+              static_cast<unsigned long>(hr));
 }

@@ -25,7 +25,8 @@ using Lines = std::vector<std::string>;
 class DirectoryDumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = TempFolder(std::string("qxt_directory_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ =
+        TempFolder(std::string("qxt_directory_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     logPath_ = TempPath("qxt_directory_log.csv");
     DeleteFileA(logPath_.c_str());
   }
@@ -59,7 +60,9 @@ class DirectoryDumpTest : public ::testing::Test {
   }
 
   Lines Output(const std::string& name = "ADS_Info.csv") { return testfiles::Lines(ReadAll(folder_ + "\\" + name)); }
-  bool Exists(const std::string& name) { return GetFileAttributesA((folder_ + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES; }
+  bool Exists(const std::string& name) {
+    return GetFileAttributesA((folder_ + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
 
   std::string folder_, logPath_;
   RoutedClient client;
@@ -83,16 +86,18 @@ TEST_F(DirectoryDumpTest, ForestOfTwoTreesThroughTheGlobalCatalog) {
       "<OTHER Name='other.csv'/>"
       "<DUMP Name='users.csv'/>"
       "</ACTIVE_DIRECTORY>");
-  EXPECT_EQ((Lines{"ALL,(objectClass=user)(mail=*),Mail,qirNickname",
-                   "alice@qirex.test,Ali;Archie",
-                   "bob@qirex.test,Bobby",
-                   "eve@qirex.test",
-                   "sam@sales.test",
-                   "sue@sales.test",
-                   "all,(cn=Bob Baker),cn",
-                   "Bob Baker",
-                   ",(objectClass=user),cn",
-                   "cn=Sam Seller,dc=sales,dc=test,(cn=Sam Seller),mail"}),
+  EXPECT_EQ((Lines{
+                "ALL,(objectClass=user)(mail=*),Mail,qirNickname",
+                "alice@qirex.test,Ali;Archie",
+                "bob@qirex.test,Bobby",
+                "eve@qirex.test",
+                "sam@sales.test",
+                "sue@sales.test",
+                "all,(cn=Bob Baker),cn",
+                "Bob Baker",
+                ",(objectClass=user),cn",
+                "cn=Sam Seller,dc=sales,dc=test,(cn=Sam Seller),mail",
+            }),
             Output("users.csv"));
   EXPECT_FALSE(Exists("first.csv"));
   EXPECT_FALSE(Exists("other.csv"));
@@ -103,8 +108,9 @@ TEST_F(DirectoryDumpTest, ForestOfTwoTreesThroughTheGlobalCatalog) {
   EXPECT_EQ("INFORMATION,Active directory dumped to " + folder_ + "\\users.csv: 6 objects", log[0]);
 }
 
-// Values through a fake search: the text forms, an empty first value that leaves no
-// leading comma, an object without any requested attribute as an empty line.
+// Values through a fake search (Wine gap: an INTEGER column can read wrong on its
+// first GetColumn): the text forms, an empty first value that leaves no leading
+// comma, an object without any requested attribute as an empty line.
 TEST_F(DirectoryDumpTest, ValuesAsTheLinesHoldThem) {
   FakeForest forest;
   forest.trees = {L"fake.test"};
@@ -117,8 +123,9 @@ TEST_F(DirectoryDumpTest, ValuesAsTheLinesHoldThem) {
                {{L"ADsPath", {Text(ADSTYPE_CASE_IGNORE_STRING, L"LDAP://host/cn=x")}}},
                {{L"b", {Text(ADSTYPE_CASE_IGNORE_STRING, L"p,q")}},
                 {L"m", {Text(ADSTYPE_CASE_IGNORE_STRING, L"1"), Text(ADSTYPE_CASE_IGNORE_STRING, L"2")}}}};
-  Dump("<ACTIVE_DIRECTORY><SEARCH><Attrib Value='a'/><Attrib Value='b'/><Attrib Value='n'/><Attrib Value='big'/>"
-       "<Attrib Value='m'/><Scope Value='all'/></SEARCH></ACTIVE_DIRECTORY>");
+  Dump(
+      "<ACTIVE_DIRECTORY><SEARCH><Attrib Value='a'/><Attrib Value='b'/><Attrib Value='n'/><Attrib Value='big'/>"
+      "<Attrib Value='m'/><Scope Value='all'/></SEARCH></ACTIVE_DIRECTORY>");
   EXPECT_EQ((Lines{"all,,a,b,n,big,m", "x", "-7,78187493530", "", "p,q,1;2"}), Output());
   EXPECT_EQ(L"(&)", fake.filter);
   EXPECT_EQ(5u, fake.attributeCount);
@@ -166,22 +173,43 @@ TEST_F(DirectoryDumpTest, FileNamesThatLeaveTheScriptFolderAreRefused) {
   const size_t longest = MAX_PATH - 1 - (folder_.size() + 1);
   const std::string fits = std::string(longest - 4, 'n') + ".csv";
   const std::string tooLong = "n" + fits;
-  for (const std::string& name : {std::string("users.csv"), std::string("..users.csv"), std::string("a..b"),
-                                  std::string("COM10.csv"), std::string("CONSOLE.csv"), std::string("nul_x.csv"), fits}) {
+  for (const std::string& name :
+       {std::string("users.csv"), std::string("..users.csv"), std::string("a..b"), std::string("COM10.csv"),
+        std::string("CONSOLE.csv"), std::string("nul_x.csv"), fits}) {
     DeleteFileA(logPath_.c_str());
     EXPECT_EQ(Lines{"INFORMATION,Active directory dumped to " + folder_ + "\\" + name + ": 0 objects"},
               Dump("<ACTIVE_DIRECTORY><DUMP Name='" + name + "'/><SEARCH><Attrib/></SEARCH></ACTIVE_DIRECTORY>"));
     EXPECT_EQ(Lines{",,cn"}, Output(name)) << name;
   }
-  for (const std::string& name :
-       {std::string(""), std::string("."), std::string(".."), std::string("..\\users.csv"), std::string("sub\\x.csv"),
-        std::string("a/b.csv"), std::string("C:x.csv"), std::string("C:\\x.csv"), std::string("\\x.csv"),
-        std::string("\\\\host\\share\\x.csv"), std::string("x.csv:hidden"), std::string("NUL"), std::string("nul.csv"),
-        std::string("Com1.csv"), std::string("lpt9"), std::string("CON .csv"), std::string("aux"),
-        std::string("conout$"), std::string("x.csv."), std::string("x.csv "), std::string("a*b.csv"),
-        std::string("a?b.csv"), std::string("a|b.csv"), std::string("a&lt;b.csv"), std::string("a&#9;b.csv"), tooLong}) {
+  for (const std::string& name : {std::string(""),
+                                  std::string("."),
+                                  std::string(".."),
+                                  std::string("..\\users.csv"),
+                                  std::string("sub\\x.csv"),
+                                  std::string("a/b.csv"),
+                                  std::string("C:x.csv"),
+                                  std::string("C:\\x.csv"),
+                                  std::string("\\x.csv"),
+                                  std::string("\\\\host\\share\\x.csv"),
+                                  std::string("x.csv:hidden"),
+                                  std::string("NUL"),
+                                  std::string("nul.csv"),
+                                  std::string("Com1.csv"),
+                                  std::string("lpt9"),
+                                  std::string("CON .csv"),
+                                  std::string("aux"),
+                                  std::string("conout$"),
+                                  std::string("x.csv."),
+                                  std::string("x.csv "),
+                                  std::string("a*b.csv"),
+                                  std::string("a?b.csv"),
+                                  std::string("a|b.csv"),
+                                  std::string("a&lt;b.csv"),
+                                  std::string("a&#9;b.csv"),
+                                  tooLong}) {
     DeleteFileA(logPath_.c_str());
-    const Lines log = Dump("<ACTIVE_DIRECTORY><DUMP Name='" + name + "'/><SEARCH><Attrib/></SEARCH></ACTIVE_DIRECTORY>");
+    const Lines log =
+        Dump("<ACTIVE_DIRECTORY><DUMP Name='" + name + "'/><SEARCH><Attrib/></SEARCH></ACTIVE_DIRECTORY>");
     ASSERT_EQ(1u, log.size()) << name;
     EXPECT_EQ(0u, log[0].find("ERROR,Refused active directory dump file name: ")) << log[0];
   }
