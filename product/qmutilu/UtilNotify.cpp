@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: the notification box, whose texts, caption and icon are numbered
 // resources of the configurator's language module Kestrune32.dll.
 //
