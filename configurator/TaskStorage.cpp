@@ -51,15 +51,6 @@ std::wstring StoredScanItem(const ScanOptions& options, int index) {
   return text ? std::wstring(text) : std::wstring();
 }
 
-// An item array and its heap strings, which the array itself may not own.
-void FreeItemArray(HUTILARRAY array) {
-  const QmUtilTable& util = QmUtil();
-  if (!array || !util.UTIL_ARRAY_RemoveAt || !util.UTIL_ARRAY_Destroy) return;
-  for (int i = util.UTIL_ARRAY_GetCount(array) - 1; i >= 0; --i)
-    if (void* item = util.UTIL_ARRAY_RemoveAt(array, i)) HeapFree(GetProcessHeap(), 0, item);
-  util.UTIL_ARRAY_Destroy(array);
-}
-
 // After a load, reset or import has replaced the record.
 void AfterReload(TaskContext& ctx) {
   ApplyValueLimits(ctx);
@@ -83,6 +74,14 @@ BOOL CALLBACK MatchDisplayName(LPCWSTR, HKEY taskKey, LPARAM context) {
 }
 
 }  // namespace
+
+void FreeItemArray(HUTILARRAY array) {
+  const QmUtilTable& util = QmUtil();
+  if (!array || !util.UTIL_ARRAY_RemoveAt || !util.UTIL_ARRAY_Destroy) return;
+  for (int i = util.UTIL_ARRAY_GetCount(array) - 1; i >= 0; --i)
+    if (void* item = util.UTIL_ARRAY_RemoveAt(array, i)) HeapFree(GetProcessHeap(), 0, item);
+  util.UTIL_ARRAY_Destroy(array);
+}
 
 void SetStorageEvents(StorageEvents* events) { g_events = events ? events : &g_silentEvents; }
 
