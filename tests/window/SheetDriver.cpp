@@ -217,12 +217,15 @@ std::string DialogInfo(HWND w) {
   DWORD pid = 0;
   HWND foreground = GetForegroundWindow();
   GetWindowThreadProcessId(w, &pid);
-  RECT r;
+  RECT r, client;
   GetWindowRect(w, &r);
+  GetClientRect(w, &client);
+  MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
   std::ostringstream out;
   out << "ok title=" << Escape(Text(w)) << "\tforeground=" << (foreground == w ? 1 : 0) << "\telapsed=" << Elapsed()
       << "\tdefault=" << LOWORD(SendMessageW(w, DM_GETDEFID, 0, 0)) << "\tx=" << r.left << "\ty=" << r.top
-      << "\tw=" << (r.right - r.left) << "\th=" << (r.bottom - r.top);
+      << "\tw=" << (r.right - r.left) << "\th=" << (r.bottom - r.top) << "\tclient=" << (client.right - client.left)
+      << "x" << (client.bottom - client.top) << "+" << client.left << "+" << client.top;
   if (HWND tabs = FindDescendant(w, kTabs))
     out << "\ttab=" << SendMessageW(tabs, TCM_GETCURSEL, 0, 0) << "\ttabs=" << SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0);
   return out.str();
