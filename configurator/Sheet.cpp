@@ -13,6 +13,7 @@
 #include "PlatformLibraryLoader.h"
 #include "SheetInternal.h"
 #include "SheetParts.h"
+#include "SystemLibrary.h"
 #include "ShellPages.h"
 #include "TaskNameDialog.h"
 #include "TaskStorage.h"
@@ -131,16 +132,7 @@ using ThemeTexture = HRESULT(WINAPI*)(HWND, DWORD);
 
 // The visual-style texture of a page, when the system's theme library offers it.
 void ApplyThemeTexture(HWND page) {
-  static ThemeTexture texture = [] {
-    wchar_t path[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n + 14 >= MAX_PATH) return ThemeTexture(nullptr);
-    lstrcatW(path, L"\\UxTheme.Dll");
-    HMODULE theme = LoadLibraryW(path);
-    return theme ? reinterpret_cast<ThemeTexture>(
-                       reinterpret_cast<void (*)()>(GetProcAddress(theme, "EnableThemeDialogTexture")))
-                 : ThemeTexture(nullptr);
-  }();
+  static const ThemeTexture texture = SystemFunction<ThemeTexture>(L"UxTheme.Dll", "EnableThemeDialogTexture");
   if (texture) texture(page, ETDT_ENABLETAB);
 }
 
@@ -225,8 +217,6 @@ void OnSchedule(TaskContext& ctx) {
   UpdateButtons(ctx);
 }
 
-void OnHelpTopics(TaskContext& ctx) { ShowHelpTopics(ctx); }
-
 void OnCommand(TaskContext& ctx, int id) {
   switch (id) {
     case IDOK: OnOk(ctx); break;
@@ -250,7 +240,7 @@ void OnCommand(TaskContext& ctx, int id) {
       if (ValidatePages()) SaveOptionsFile(ctx);
       break;
     case IDM_FILE_VIEWLOG: ViewLog(ctx); break;
-    case IDM_HELP_TOPICS: OnHelpTopics(ctx); break;
+    case IDM_HELP_TOPICS: ShowHelpTopics(ctx); break;
     case IDM_HELP_WHATSTHIS: SendMessageW(g_sheet.sheet, WM_SYSCOMMAND, SC_CONTEXTHELP, 0); break;
     case IDM_HELP_ABOUT: ShowAbout(g_sheet.sheet, 0, ctx.defaultReadKey, ctx.defaultWriteKey); break;
     case IDM_HELP_WEB_PRODUCT: LaunchWebHelp(2); break;

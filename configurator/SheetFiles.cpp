@@ -9,6 +9,7 @@
 #include "PlatformLibraryLoader.h"
 #include "SheetInternal.h"
 #include "SheetParts.h"
+#include "SystemLibrary.h"
 #include "TaskStorage.h"
 #include "Texts.h"
 #include "resource.h"
@@ -41,21 +42,6 @@ bool BrowseOptionsFile(TaskContext& ctx, bool save, std::wstring& chosen) {
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
 
-// HtmlHelpW of the registered help control, from the system folder.
-HtmlHelpFunction HtmlHelp() {
-  static HtmlHelpFunction function = [] {
-    wchar_t path[MAX_PATH] = {};
-    UINT n = GetSystemDirectoryW(path, MAX_PATH);
-    if (n == 0 || n + 12 >= MAX_PATH) return HtmlHelpFunction(nullptr);
-    lstrcatW(path, L"\\hhctrl.ocx");
-    HMODULE control = LoadLibraryW(path);
-    return control ? reinterpret_cast<HtmlHelpFunction>(
-                         reinterpret_cast<void (*)()>(GetProcAddress(control, "HtmlHelpW")))
-                   : HtmlHelpFunction(nullptr);
-  }();
-  return function;
-}
-
 }  // namespace
 
 void LoadOptionsFile(TaskContext& ctx) {
@@ -87,7 +73,7 @@ void ViewLog(TaskContext& ctx) {
 }
 
 void ShowHelpTopics(TaskContext& ctx) {
-  HtmlHelpFunction help = HtmlHelp();
+  static const HtmlHelpFunction help = SystemFunction<HtmlHelpFunction>(L"hhctrl.ocx", "HtmlHelpW");
   const wchar_t* path = GetHtmlHelpPath();
   if (!help || !path || !help(ctx.sheet, path, kHelpDisplayTopic, 0)) ShowNotice(ctx.sheet, IDS_MSG_HELP_FAILED);
 }

@@ -8,7 +8,6 @@
 #include "ContextBuilder.h"
 #include "QmTestSupport.h"
 #include "ScratchRegistry.h"
-#include "Texts.h"
 
 namespace {
 
@@ -19,19 +18,9 @@ class LanguageModules : public ScratchRegistry {
  protected:
   void SetUp() override {
     ScratchRegistry::SetUp();
-    std::wstring folder = qmtest::BinFolder() + L"\\Res09\\";
-    configurator_ = LoadLibraryExW((folder + L"Kestrune32.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    product_ = LoadLibraryExW((folder + L"Product.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(configurator_ && product_);
-    SetLanguageModules(configurator_, product_);
+    ASSERT_TRUE(modules_.ok());
   }
-  void TearDown() override {
-    SetLanguageModules(nullptr, nullptr);
-    FreeLibrary(configurator_);
-    FreeLibrary(product_);
-    ScratchRegistry::TearDown();
-  }
-  HMODULE configurator_ = nullptr, product_ = nullptr;
+  qmtest::LanguageModulesLoaded modules_;
 };
 
 class CommandLineTest : public LanguageModules {};
@@ -89,7 +78,7 @@ class ContextTest : public LanguageModules {
     LanguageModules::SetUp();
     ctx_ = AllocateTaskContext();
     ASSERT_NE(nullptr, ctx_);
-    ctx_->languageModule = configurator_;
+    ctx_->languageModule = modules_.configurator();
   }
   void TearDown() override {
     FreeTaskContext(ctx_);

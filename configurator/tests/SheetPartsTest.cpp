@@ -8,7 +8,6 @@
 #include "QmTestSupport.h"
 #include "ScanItems.h"
 #include "SheetParts.h"
-#include "Texts.h"
 
 namespace {
 
@@ -84,19 +83,8 @@ TEST(ViewLogTest, RemoteDrivePathsGoThroughTheAdministrativeShare) {
 
 class ScanItemsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::wstring folder = qmtest::BinFolder() + L"\\Res09\\";
-    configurator_ = LoadLibraryExW((folder + L"Kestrune32.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    product_ = LoadLibraryExW((folder + L"Product.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(configurator_ && product_);
-    SetLanguageModules(configurator_, product_);
-  }
-  void TearDown() override {
-    SetLanguageModules(nullptr, nullptr);
-    FreeLibrary(configurator_);
-    FreeLibrary(product_);
-  }
-  HMODULE configurator_ = nullptr, product_ = nullptr;
+  void SetUp() override { ASSERT_TRUE(modules_.ok()); }
+  qmtest::LanguageModulesLoaded modules_;
 };
 
 TEST_F(ScanItemsTest, StoredAndDisplayNamesBothWays) {

@@ -18,31 +18,16 @@
 #include <string>
 
 #include "Korbel.h"
+#include "StandInLog.h"
 
 namespace {
 
 constexpr DWORD kDefaultRunMs = 2000;
 constexpr DWORD kRequestPollMs = 100;
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[MAX_PATH + 1] = {};
-  DWORD got = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
-  return got > 0 && got <= MAX_PATH ? value : L"";
-}
-
 void RecordCommandLine() {
-  std::wstring log = Environment(L"QM_SCANNER_LOG");
-  if (log.empty()) return;
-  std::wstring line = std::wstring(GetCommandLineW()) + L"\r\n";
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes > 0 ? bytes : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), utf8.data(), bytes, nullptr, nullptr);
-  HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-  CloseHandle(file);
+  std::wstring log = standin::RecordFile(L"QM_SCANNER_LOG");
+  if (!log.empty()) standin::AppendLine(log, GetCommandLineW());
 }
 
 struct Request {
@@ -129,7 +114,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     return 0;
   }
   DWORD runMs = kDefaultRunMs;
-  std::wstring chosen = Environment(L"QM_SCANNER_RUN_MS");
+  std::wstring chosen = standin::RecordFile(L"QM_SCANNER_RUN_MS");
   if (!chosen.empty()) runMs = static_cast<DWORD>(_wtol(chosen.c_str()));
   HANDLE cancel = CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
   if (!cancel) return 1;

@@ -9,6 +9,8 @@
 
 #include <shellapi.h>
 
+#include "StandInLog.h"
+
 #include <string>
 
 namespace {
@@ -24,25 +26,10 @@ const wchar_t* const kWebAddresses[] = {
     L"https://www.quillmont.example/vardex/support",
 };
 
-std::wstring Environment(const wchar_t* name) {
-  wchar_t value[MAX_PATH + 1] = {};
-  DWORD got = GetEnvironmentVariableW(name, value, MAX_PATH + 1);
-  return got > 0 && got <= MAX_PATH ? value : L"";
-}
-
 bool Record(const std::wstring& line) {
-  std::wstring log = Environment(L"KORBEL_HELP_LOG");
+  std::wstring log = standin::RecordFile(L"KORBEL_HELP_LOG");
   if (log.empty()) return false;
-  std::wstring text = line + L"\r\n";
-  int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(bytes > 0 ? bytes : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
-  HANDLE file = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return true;
-  DWORD written = 0;
-  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-  CloseHandle(file);
+  standin::AppendLine(log, line);
   return true;
 }
 
