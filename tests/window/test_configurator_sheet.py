@@ -112,6 +112,10 @@ class SheetTest(unittest.TestCase):
     def notice_numbers(self):
         return [int(n[0]) for n in self.notices()]
 
+    def help_lines(self):
+        path = self.folder / "help.log"
+        return path.read_bytes().decode("utf-8").split("\r\n")[:-1] if path.exists() else []
+
     def scanner_lines(self):
         path = self.folder / "scanner.log"
         return path.read_bytes().decode("utf-8").split("\r\n")[:-1] if path.exists() else []
@@ -231,6 +235,53 @@ class CommandsTest(SheetTest):
         self.driver("press %d %d" % (SHEET, OK))
         self.assertEqual(self.exit_code(), 0)
         self.assertEqual(self.stored("Tasks\\Weekly", 108), "1")
+
+    def test_menu_help_schedule_and_default_task_commands(self):
+        self.task("Weekly", "Weekly scan", ["C:\\"])
+        self.start("/TASK Weekly")
+        self.sheet()
+        for number in (3009, 3010, 3011, 1008, 3004):  # web help 2, 3, 1; Help; View log
+            self.driver("press %d %d" % (SHEET, number))
+        self.until(lambda: len(self.help_lines()), lambda n: n == 4)
+        self.assertEqual(self.help_lines(), ["web https://www.quillmont.example/vardex",
+                                             "web https://www.quillmont.example/vardex/support",
+                                             "web https://www.quillmont.example/vardex/virus-information",
+                                             "page 1 7001"])
+        self.until(self.notice_numbers, lambda n: n == [2197])  # no scan log yet
+
+        # KORBEL's schedule dialog changes the task: Apply becomes possible.
+        self.driver("press %d %d" % (SHEET, SCHEDULE))
+        self.driver("dlg 3001 10000")
+        self.driver("click 3001 3001")
+        self.driver("press 3001 %d" % OK)
+        self.until(lambda: self.enabled(APPLY), lambda s: s == [True])
+
+        # Save as default asks, then stores the sheet's values under the default
+        # task's own name; Reset brings the default task's values back.
+        self.driver("click %d %d" % (SHEET, WHERE1))
+        self.driver("press %d %d" % (SHEET, SAVE_DEFAULT))
+        self.until(self.notice_numbers, lambda n: n == [2197, 2181])
+        self.until(lambda: self.stored("DefaultTask", 108), lambda v: v == "0")
+        self.assertEqual(self.stored("DefaultTask", 21), "Default task")
+        self.driver("click %d %d" % (SHEET, WHERE1))
+        self.until(lambda: self.control(WHERE1)["checked"], lambda v: v == "1")
+        self.driver("press %d %d" % (SHEET, RESET))
+        self.until(lambda: self.control(WHERE1)["checked"], lambda v: v == "0")
+        self.assertEqual(self.sheet()["title"], "Scan Task Properties - Weekly scan")
+
+    def test_ok_on_a_temporary_task_names_and_stores_it(self):
+        self.start()
+        self.sheet()
+        self.driver("press %d %d" % (SHEET, OK))
+        self.driver("dlg %d 10000" % NAME_DIALOG)
+        self.driver("settext %d %d Nightly scan" % (NAME_DIALOG, NAME_DIALOG))
+        self.driver("press %d %d" % (NAME_DIALOG, OK))
+        self.until(lambda: self.sheet()["title"], lambda t: t == "Scan Task Properties - Nightly scan")
+        window = self.sheet()
+        self.assertEqual((window["default"], self.control(OK)["text"]), (str(OK), "OK"))
+        task = self.driver("query 0")["name"]
+        self.assertRegex(task, r"^\{[0-9A-F-]{36}\}$")
+        self.assertEqual(self.stored("Tasks\\" + task, 21), "Nightly scan")
 
     def test_ctrl_tab_wraps_and_a_page_that_refuses_keeps_its_tab(self):
         self.task("Weekly", "Weekly scan", ["C:\\"])
