@@ -309,9 +309,12 @@ void DependentEnables(HWND page, TaskContext& ctx) {
   SingleFiles(page, ctx);
 }
 
+// The rows' records go while the page can still hear of each deleted row.
+void Destroy(HWND page, TaskContext&) { SendMessageW(List(page), LVM_DELETEALLITEMS, 0, 0); }
+
 }  // namespace
 
-const PageHandlers kLocationsPage = {1, 9, 16, Load, Validate, OnCommand, OnNotify, DependentEnables, nullptr};
+const PageHandlers kLocationsPage = {1, 9, 16, Load, Validate, OnCommand, OnNotify, DependentEnables, Destroy};
 
 INT_PTR CALLBACK LocationsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   return PageDispatch(kLocationsPage, page, message, wParam, lParam);
