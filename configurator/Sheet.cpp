@@ -4,6 +4,7 @@
 
 #include <uxtheme.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,17 @@ const PageEntry kPages[kPageCount] = {
 constexpr int kFirstNamedItem = 9, kFirstTemporaryItem = 16, kItemsPerKind = 7;
 
 SheetWindow g_sheet;
+
+// Whether the default task loads, into a scratch record released at once, as one the
+// user may change.
+bool DefaultTaskEditable(const TaskContext& ctx) {
+  auto scratch = std::make_unique<ScanOptions>();
+  BOOL editable = FALSE;
+  if (!LoadScanOptions(ctx.serverName[0] ? ctx.serverName : nullptr, nullptr, nullptr, 0, scratch.get(), &editable))
+    return false;
+  FreeScanOptionsResources(scratch.get());
+  return editable != FALSE;
+}
 
 LRESULT SendPageNotice(HWND page, UINT code) {
   NMHDR header = {g_sheet.sheet, 0, code};
@@ -321,18 +333,12 @@ void UpdateButtons(TaskContext& ctx) {
   in.defaultWriteKey = ctx.defaultWriteKey != nullptr;
   int first = ctx.temporary ? kFirstTemporaryItem : kFirstNamedItem;
   if (in.standalone && ctx.productKey)
-    for (int item = first; item < first + kItemsPerKind; ++item) in.taskKindLocked = in.taskKindLocked || IsPolicyLocked(ctx, item);
+    for (int item = first; item < first + kItemsPerKind; ++item)
+      in.taskKindLocked = in.taskKindLocked || IsPolicyLocked(ctx, item);
   in.wholeTaskLocked = IsPolicyLocked(ctx, policy::kWholeTask);
   in.scheduleLocked = IsPolicyLocked(ctx, policy::kSchedule);
-  if (!in.running && !in.startPending && !in.stopPending && in.standalone && !in.wholeTaskLocked) {
-    ScanOptions* scratch = static_cast<ScanOptions*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ScanOptions)));
-    BOOL editable = FALSE;
-    if (scratch && LoadScanOptions(ctx.serverName[0] ? ctx.serverName : nullptr, nullptr, nullptr, 0, scratch, &editable)) {
-      in.defaultTaskEditable = editable != FALSE;
-      FreeScanOptionsResources(scratch);
-    }
-    if (scratch) HeapFree(GetProcessHeap(), 0, scratch);
-  }
+  if (!in.running && !in.startPending && !in.stopPending && in.standalone && !in.wholeTaskLocked)
+    in.defaultTaskEditable = DefaultTaskEditable(ctx);
   ButtonStates s = ComputeButtonStates(in);
   EnableWindow(GetDlgItem(sheet, IDB_SHEET_START), s.start);
   EnableWindow(GetDlgItem(sheet, IDB_SHEET_STOP), s.stop);
