@@ -121,11 +121,15 @@ void ListExternalFiles() {
   ListFolder(root, root + "\\");
 }
 
-std::string RelativeToResultsRoot(const std::string& fullPath) {
+std::string RelativeName(const std::string& fullPath, const std::string& resultsRoot) {
   std::string relative = fullPath;
-  EraseAll(relative, Collector().resultsRoot);
+  EraseAll(relative, resultsRoot);
   if (!relative.empty()) relative.erase(0, 1);
   return relative;
+}
+
+std::string RelativeToResultsRoot(const std::string& fullPath) {
+  return RelativeName(fullPath, Collector().resultsRoot);
 }
 
 void RegisterOutputFile(const std::string& fullPath) { AddToFileList(RelativeToResultsRoot(fullPath), ""); }

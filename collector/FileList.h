@@ -10,6 +10,8 @@ void AddToFileList(const std::string& relativeName, const std::string& comment);
 void ListExternalFiles();
 // A collector output's name in the file list: every occurrence of the results root
 // deleted from the full path, then the leading backslash dropped.
+std::string RelativeName(const std::string& fullPath, const std::string& resultsRoot);
+// The same against the current run's results root.
 std::string RelativeToResultsRoot(const std::string& fullPath);
 // Registers an output file by its full path.
 void RegisterOutputFile(const std::string& fullPath);

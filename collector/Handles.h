@@ -70,6 +70,12 @@ struct ModuleTraits {
   static void Close(HMODULE m) { ::FreeLibrary(m); }
 };
 
+struct EventLogTraits {
+  using Type = HANDLE;
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ::CloseEventLog(h); }
+};
+
 // A file handle; files fail as INVALID_HANDLE_VALUE.
 using FileHandle = UniqueResource<FileTraits>;
 // Thread, process and event handles fail as NULL.
@@ -77,3 +83,4 @@ using KernelHandle = UniqueResource<KernelTraits>;
 using FindHandle = UniqueResource<FindTraits>;
 using RegKey = UniqueResource<KeyTraits>;
 using Module = UniqueResource<ModuleTraits>;
+using EventLogHandle = UniqueResource<EventLogTraits>;
