@@ -243,12 +243,9 @@ bool EventLogCollector::DumpLog(const std::string& logName) {
   return false;
 }
 
-void EventLogCollector::Register(const std::string& path) {
-  AddToFileList(RelativeName(path, resultsRoot_), "");
-}
+void EventLogCollector::Register(const std::string& path) { AddToFileList(RelativeName(path, resultsRoot_), ""); }
 
-bool EventLogCollector::FormatRecord(const std::string& logName, const BYTE* record, size_t size,
-                                     std::string* line) {
+bool EventLogCollector::FormatRecord(const std::string& logName, const BYTE* record, size_t size, std::string* line) {
   EVENTLOGRECORD header;
   if (!ReadAt(record, size, 0, &header) || header.Length < sizeof header || header.Length > size) return false;
   const size_t length = header.Length;
@@ -269,8 +266,7 @@ bool EventLogCollector::FormatRecord(const std::string& logName, const BYTE* rec
     insertions.push_back(TextAt(record, length, at, &at));
 
   const std::string category = LoadMessageText(logName, source, header.EventCategory, MessageFileKind::Category, {});
-  const std::string description =
-      LoadMessageText(logName, source, header.EventID, MessageFileKind::Event, insertions);
+  const std::string description = LoadMessageText(logName, source, header.EventID, MessageFileKind::Event, insertions);
   const bool hasData = header.DataLength && Fits(header.DataOffset, header.DataLength, length);
   const std::string data = DataText(record + header.DataOffset, hasData ? header.DataLength : 0);
 
@@ -322,8 +318,7 @@ std::string EventLogCollector::ReadMessageFilePath(const std::string& logName, c
     return std::string();
   char value[kMessageFileValue + 1] = {};
   DWORD size = kMessageFileValue, type = 0;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ))
     return std::string();
   value[size < kMessageFileValue ? size : kMessageFileValue] = '\0';
@@ -332,15 +327,15 @@ std::string EventLogCollector::ReadMessageFilePath(const std::string& logName, c
   return files;
 }
 
-std::string EventLogCollector::LoadMessageText(const std::string& logName, const std::string& source,
-                                               DWORD messageId, MessageFileKind kind,
-                                               const std::vector<std::string>& insertions) {
+std::string EventLogCollector::LoadMessageText(const std::string& logName, const std::string& source, DWORD messageId,
+                                               MessageFileKind kind, const std::vector<std::string>& insertions) {
   const std::string files = ReadMessageFilePath(logName, source, kind);
   std::vector<char> buffer(kMessageBuffer);
   // The piece after the last ";" is always tried, so an empty list tries one empty name.
   for (size_t start = 0;;) {
     const size_t semicolon = files.find(';', start);
-    const std::string file = files.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+    const std::string file =
+        files.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
     if (HMODULE module = MessageModule(file)) {
       buffer[0] = '\0';
       const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS, module,

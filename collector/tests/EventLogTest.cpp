@@ -109,8 +109,8 @@ std::string MessageFileWith(const std::string& name, const std::vector<BYTE>& ta
   EXPECT_TRUE(CopyFileA((TestProgramFolder() + "\\EventMessages.dll").c_str(), path.c_str(), FALSE));
   HANDLE update = BeginUpdateResourceA(path.c_str(), FALSE);
   EXPECT_NE(nullptr, update) << GetLastError();
-  EXPECT_TRUE(UpdateResourceA(update, RT_MESSAGETABLE, MAKEINTRESOURCEA(1), kEnglish,
-                              const_cast<BYTE*>(table.data()), static_cast<DWORD>(table.size())));
+  EXPECT_TRUE(UpdateResourceA(update, RT_MESSAGETABLE, MAKEINTRESOURCEA(1), kEnglish, const_cast<BYTE*>(table.data()),
+                              static_cast<DWORD>(table.size())));
   EXPECT_TRUE(EndUpdateResourceA(update, FALSE)) << GetLastError();
   return path;
 }
@@ -134,15 +134,15 @@ class EventLogTest : public ::testing::Test {
   }
   static void SetSource(const std::string& source, const std::string& events, const std::string& categories) {
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kSourcesKey) + "\\" + source).c_str(),
-                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kSourcesKey) + "\\" + source).c_str(), 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(events.c_str()),
                    static_cast<DWORD>(events.size() + 1));
     if (categories.empty())
       RegDeleteValueA(key, "CategoryMessageFile");
     else
-      RegSetValueExA(key, "CategoryMessageFile", 0, REG_EXPAND_SZ,
-                     reinterpret_cast<const BYTE*>(categories.c_str()), static_cast<DWORD>(categories.size() + 1));
+      RegSetValueExA(key, "CategoryMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(categories.c_str()),
+                     static_cast<DWORD>(categories.size() + 1));
     RegCloseKey(key);
   }
   std::string Line(const RecordSpec& spec) {
@@ -224,8 +224,8 @@ TEST_F(EventLogTest, MessageFilesAreTriedInTheirOrder) {
   const std::vector<std::string> strings = {"x"};
 
   SetSource("Ordered", "missing.dll;" + compiled + ";" + second, "");
-  EXPECT_EQ("Saved x to %2. done  next  ", collector_.LoadMessageText(kLog, "Ordered", kSavedId,
-                                                                     MessageFileKind::Event, strings));
+  EXPECT_EQ("Saved x to %2. done  next  ",
+            collector_.LoadMessageText(kLog, "Ordered", kSavedId, MessageFileKind::Event, strings));
   EXPECT_EQ("Only x", collector_.LoadMessageText(kLog, "Ordered", kSecondOnlyId, MessageFileKind::Event, strings));
   SetSource("Reversed", second + ";" + compiled, "");
   EXPECT_EQ("From second. x  ",
@@ -255,15 +255,15 @@ TEST(EventMessageTable, RefusesWhatWouldBeReadOutOfBounds) {
     return table;
   };
   const std::vector<std::vector<BYTE>> hostile = {
-      std::vector<BYTE>(good.begin(), good.begin() + 3),         // no block count
-      std::vector<BYTE>(good.begin(), good.end() - 4),           // last entry cut short
-      with(0, {0xFF, 0xFF, 0xFF, 0x0F}),                         // more blocks than bytes
-      with(4, {2}),                                              // lowest id above the highest
-      with(8, {0xFF, 0xFF, 0xFF, 0xFF}),                         // block of 2^32 ids
-      with(12, {0xF0, 0xFF, 0x00, 0x00}),                        // entries past the end
-      with(28, {0, 0}),                                          // entry of length 0
-      with(28, {2, 0}),                                          // entry shorter than its header
-      with(35, {'!'}),                                           // text without its NUL
+      std::vector<BYTE>(good.begin(), good.begin() + 3),  // no block count
+      std::vector<BYTE>(good.begin(), good.end() - 4),    // last entry cut short
+      with(0, {0xFF, 0xFF, 0xFF, 0x0F}),                  // more blocks than bytes
+      with(4, {2}),                                       // lowest id above the highest
+      with(8, {0xFF, 0xFF, 0xFF, 0xFF}),                  // block of 2^32 ids
+      with(12, {0xF0, 0xFF, 0x00, 0x00}),                 // entries past the end
+      with(28, {0, 0}),                                   // entry of length 0
+      with(28, {2, 0}),                                   // entry shorter than its header
+      with(35, {'!'}),                                    // text without its NUL
   };
   for (size_t i = 0; i < hostile.size(); ++i)
     EXPECT_FALSE(EventLogCollector::MessageTableIsSound(hostile[i].data(), hostile[i].size())) << "case " << i;
@@ -278,14 +278,10 @@ TEST(EventInsertions, OnePassLeftToRightWithTheLongestNumber) {
     const char* expected;
   };
   const Case cases[] = {
-      {"%10 and %1", twelve, "<10> and <1>"},
-      {"%12%11%1", twelve, "<12><11><1>"},
-      {"%1|%2", {"has %2", "b"}, "has %2|b"},
-      {"%13 %0 %01 % 100% %", twelve, "%13 %0 %01 % 100% %"},
-      {"%2 of %1", {"a"}, "%2 of a"},
-      {"a,b\tc\r\n", {}, "a.b c  "},
-      {"%1!s!", {"x,y"}, "x.y!s!"},
-      {"%99999999999", twelve, "%99999999999"},
+      {"%10 and %1", twelve, "<10> and <1>"}, {"%12%11%1", twelve, "<12><11><1>"},
+      {"%1|%2", {"has %2", "b"}, "has %2|b"}, {"%13 %0 %01 % 100% %", twelve, "%13 %0 %01 % 100% %"},
+      {"%2 of %1", {"a"}, "%2 of a"},         {"a,b\tc\r\n", {}, "a.b c  "},
+      {"%1!s!", {"x,y"}, "x.y!s!"},           {"%99999999999", twelve, "%99999999999"},
   };
   for (const Case& c : cases) {
     std::string text = c.text;
