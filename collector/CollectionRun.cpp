@@ -1,23 +1,16 @@
-// The run driver: one counting or collecting pass over the scripts found, with the
-// integrity check, the walk, the signed file list and the archive.
+// One counting or collecting pass over the scripts found: each script is listed, its
+// integrity value checked, and its tree walked.
 #include "CollectionRun.h"
 
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstring>
-
 #include "CollectorState.h"
-#include "FileList.h"
 #include "Handles.h"
 #include "IntegrityValue.h"
-#include "PathResolver.h"
-#include "ProgressWindow.h"
-#include "ResultsArchive.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
 #include "TextFile.h"
-#include "VersionLogic.h"
 
 namespace {
 
@@ -30,8 +23,6 @@ std::string TitleOf(const std::string& name) {
   const size_t dot = name.rfind('.');
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
-
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // COM for the pass's thread, balanced on every path.
 class ComScope {
@@ -47,15 +38,6 @@ class ComScope {
   HRESULT hr_;
 };
 
-// Releases a COM pointer of the script tree.
-template <typename T>
-struct Released {
-  T* p = nullptr;
-  ~Released() {
-    if (p) p->Release();
-  }
-};
-
 }  // namespace
 
 std::string ProgramFolderPath() {
@@ -64,39 +46,32 @@ std::string ProgramFolderPath() {
   return FolderOf(path);
 }
 
-CollectionRun::CollectionRun(const std::string& resultPath, const CollectorApp& app)
-    : activityLog_(std::string()), fileList_(std::string()) {
-  std::string baseFolder;
-  if (!app.outFile.empty()) {
-    resultFile_ = app.outFile;
-    baseFolder = FolderOf(app.outFile);
-  } else {
-    resultFile_ = resultPath;
-    baseFolder = FolderOf(resultPath);
-  }
-  programFolder_ = ProgramFolderPath();
-  resultsRoot_ = (baseFolder.empty() ? programFolder_ : baseFolder) + "\\~QX_TEMP";
-
-  activityLog_ = LineFileWriter(resultsRoot_ + "\\Activity Log.csv");
-  Collector().resultsRoot = resultsRoot_;
-
-  resolver_ = std::make_unique<PathResolver>();
-  resolver_->SetToolDir(programFolder_);
-  resolver_->SetLog(&activityLog_);
-  Collector().resolver = resolver_.get();
-
-  progressUnits_ = 0;
-  xmlFile_ = app.xmlFile;
-  outFile_ = app.outFile;
-  versionLogic_ = std::make_unique<VersionLogic>(&activityLog_);
-
-  fileList_ = LineFileWriter(resultsRoot_ + "\\FileList.csv");
-  Collector().fileList = &fileList_;
+CollectionRun::CollectionRun(const std::string& resultPath, const CollectorApp& app, RunStatus& status)
+    : resultFile_(app.outFile.empty() ? resultPath : app.outFile),
+      programFolder_(ProgramFolderPath()),
+      // Beside the result file; a result path without a folder (the counting pass's
+      // impossible name) falls back to the program's folder.
+      resultsRoot_((FolderOf(resultFile_).empty() ? programFolder_ : FolderOf(resultFile_)) + "\\~QX_TEMP"),
+      xmlFile_(app.xmlFile),
+      status_(status),
+      activityLog_(resultsRoot_ + "\\Activity Log.csv"),
+      fileList_(resultsRoot_),
+      versionLogic_(&activityLog_) {
+  resolver_.SetToolDir(programFolder_);
+  resolver_.SetLog(&activityLog_);
 }
 
-CollectionRun::~CollectionRun() {
-  if (Collector().fileList == &fileList_) Collector().fileList = nullptr;
-  if (Collector().resolver == resolver_.get()) Collector().resolver = nullptr;
+CollectorContext CollectionRun::Context() {
+  CollectorContext context;
+  context.programFolder = programFolder_;
+  context.resultsRoot = resultsRoot_;
+  context.scriptFolder = scriptFolder_;
+  context.log = &activityLog_;
+  context.resolver = &resolver_;
+  context.fileList = &fileList_;
+  context.versionLogic = &versionLogic_;
+  context.status = &status_;
+  return context;
 }
 
 long CollectionRun::Run(RunMode mode) {
@@ -105,7 +80,7 @@ long CollectionRun::Run(RunMode mode) {
     activityLog_.Enable();
     CreateDirectoryA(resultsRoot_.c_str(), nullptr);
     activityLog_.AppendLine("Time,Type,Description");
-    fileList_.AppendLine("<FILE_LIST_START>");
+    fileList_.WriteStartMarker();
   } else {
     activityLog_.Suppress();
   }
@@ -123,19 +98,18 @@ long CollectionRun::Run(RunMode mode) {
       } while (!TerminateRequested && FindNextFileA(search.get(), &found));
     }
   }
-
-  if (!collecting) return progressUnits_;
-  Finish();
+  currentScript_.clear();
   return progressUnits_;
 }
 
 void CollectionRun::ProcessScript(const std::string& folder, const std::string& name, RunMode mode) {
   const bool collecting = mode == RunMode::Collecting;
+  currentScript_ = name;
   const std::string path = folder.empty() ? name : folder + "\\" + name;
   if (collecting) {
     LogEventF(&activityLog_, LogLevel::Information, "XML file found: %s", name.c_str());
     CopyFileA(path.c_str(), (resultsRoot_ + "\\" + name).c_str(), FALSE);
-    AddToFileList(name, "");
+    fileList_.AddToFileList(name, "");
   }
 
   // A script that cannot even be read cannot be verified either.
@@ -151,48 +125,16 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   }
 
   scriptFolder_ = resultsRoot_ + "\\" + TitleOf(name);
-  resolver_->SetDataDir(scriptFolder_);
+  resolver_.SetDataDir(scriptFolder_);
   if (collecting) CreateDirectoryA(scriptFolder_.c_str(), nullptr);
 
-  Released<ScriptDocument> document;
-  if (FAILED(ScriptDocument::Create(&document.p)) || !document.p) return;
+  TreeRef<ScriptDocument> document;
+  if (FAILED(ScriptDocument::Create(document.put())) || !document) return;
   bool parsed = false;
-  if (document.p->Load(path.c_str(), &parsed) != 0) return;
-  Released<ScriptElement> node;
-  if (FAILED(document.p->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(&node.p))) || !node.p) return;
-  Walk(*this, node.p, mode);
-}
-
-void CollectionRun::Finish() {
-  if (!WriteFailed) {
-    if (TerminateRequested) {
-      LogEvent(&activityLog_, LogLevel::Information, "User requested termination");
-    } else {
-      AddToFileList("Activity Log.csv", "");
-      ListExternalFiles();
-      fileList_.AppendLine("<FILE_LIST_END>");
-      if (!WriteFailed) {
-        std::string list;
-        if (!LoadTextFile(fileList_.Path(), &list)) {
-          RaiseWriteFailure();
-        } else {
-          EmbedIntegrityValue(list, ComputeIntegrityValue(list));
-          if (!SaveTextFile(list, fileList_.Path())) RaiseWriteFailure();
-        }
-      }
-      // A list that could not be completed or signed is not packed as if it were.
-      if (!WriteFailed) {
-        ResultsArchive archive(resultFile_, resultsRoot_);
-        archive.Compress();
-        // An incomplete archive is not announced as the result.
-        archiveWritten_ = !WriteFailed && !TerminateRequested;
-        if (archiveWritten_) ShowResultMessage(resultFile_);
-      }
-    }
-    RemoveDirectoryA(resultsRoot_.c_str());
-    if (!WriteFailed) return;
-  }
-  ShowWriteErrorMessage();
+  if (document->Load(path.c_str(), &parsed) != 0) return;
+  TreeRef<ScriptElement> node;
+  if (FAILED(document->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(node.put()))) || !node) return;
+  Walk(*this, node.get(), mode);
 }
 
 void DeleteTree(const std::string& folder) {

@@ -1,59 +1,61 @@
 // One pass over all collection scripts: the counting pass that adds up progress units
-// for the bar, or the collecting pass that verifies, walks and archives. Owns the
-// activity log, the file list, the path resolver and the version logic of the pass.
+// for the bar, or the collecting pass that verifies and walks each script and runs its
+// actions. Owns the activity log, the file list, the path resolver and the version
+// logic of the pass, and hands them to every collector in one CollectorContext.
 #pragma once
 
-#include <memory>
 #include <string>
 
+#include "CollectorContext.h"
 #include "CommandLine.h"
+#include "FileList.h"
 #include "LineFileWriter.h"
-
-class PathResolver;
-class VersionLogic;
+#include "PathResolver.h"
+#include "RunStatus.h"
+#include "VersionLogic.h"
 
 enum class RunMode { Counting, Collecting };
 
 class CollectionRun {
  public:
   // resultPath: the archive to produce; app: the command line's options (an out file
-  // given there takes the place of resultPath).
-  CollectionRun(const std::string& resultPath, const CollectorApp& app);
-  ~CollectionRun();
+  // given there takes the place of resultPath); status: where the pass shows its work.
+  CollectionRun(const std::string& resultPath, const CollectorApp& app, RunStatus& status);
   CollectionRun(const CollectionRun&) = delete;
   CollectionRun& operator=(const CollectionRun&) = delete;
 
-  // Runs the pass; returns the progress-unit total.
+  // Runs the pass over every script found; returns the progress-unit total. The
+  // collecting pass starts the activity log and the file list; the driver ends them.
   long Run(RunMode mode);
 
+  // What every collector of the pass receives; the script folder is the current one.
+  CollectorContext Context();
+
   LineFileWriter* ActivityLog() { return &activityLog_; }
+  FileList& Files() { return fileList_; }
   const std::string& ProgramFolder() const { return programFolder_; }
-  const std::string& ScriptFolder() const { return scriptFolder_; }
   const std::string& ResultsRoot() const { return resultsRoot_; }
   const std::string& ResultFile() const { return resultFile_; }
+  // The script file being processed; empty between scripts and after the last one.
+  const std::string& CurrentScript() const { return currentScript_; }
   long ProgressUnits() const { return progressUnits_; }
   void AddProgressUnits(long units) { progressUnits_ += units; }
-  VersionLogic* Logic() { return versionLogic_.get(); }
-  PathResolver* Resolver() { return resolver_.get(); }
-  // Whether the collecting pass wrote a complete archive (no cancel, no write failure).
-  bool ArchiveWritten() const { return archiveWritten_; }
 
  private:
   void ProcessScript(const std::string& folder, const std::string& name, RunMode mode);
-  void Finish();
 
-  LineFileWriter activityLog_;
-  std::string programFolder_;
-  std::string scriptFolder_;
-  std::string resultsRoot_;
-  long progressUnits_ = 0;
   std::string resultFile_;
+  std::string programFolder_;
+  std::string resultsRoot_;
+  std::string scriptFolder_;
+  std::string currentScript_;
   std::string xmlFile_;
-  std::string outFile_;
-  std::unique_ptr<VersionLogic> versionLogic_;
-  std::unique_ptr<PathResolver> resolver_;
-  LineFileWriter fileList_;
-  bool archiveWritten_ = false;
+  long progressUnits_ = 0;
+  RunStatus& status_;
+  LineFileWriter activityLog_;
+  FileList fileList_;
+  PathResolver resolver_;
+  VersionLogic versionLogic_;
 };
 
 // Deletes everything inside folder, recursively; the folder itself stays. An empty

@@ -1,4 +1,4 @@
-// Storage of the collector-wide state.
+// Storage of the collector-wide flags.
 #include "CollectorState.h"
 
 std::atomic<unsigned char> TerminateRequested{0};
@@ -7,9 +7,4 @@ std::atomic<unsigned char> WriteFailed{0};
 void RaiseWriteFailure() {
   WriteFailed = 1;
   TerminateRequested = 1;
-}
-
-CollectorShared& Collector() {
-  static CollectorShared shared;
-  return shared;
 }

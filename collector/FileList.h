@@ -3,18 +3,44 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// Registers one file of the results root (name relative to it) with its CRC-32.
-void AddToFileList(const std::string& relativeName, const std::string& comment);
-// Writes "<EXTERNAL_FILES>" and registers every results file not registered yet.
-void ListExternalFiles();
-// A collector output's name in the file list: every occurrence of the results root
-// deleted from the full path, then the leading backslash dropped.
-std::string RelativeName(const std::string& fullPath, const std::string& resultsRoot);
-// The same against the current run's results root.
-std::string RelativeToResultsRoot(const std::string& fullPath);
-// Registers an output file by its full path.
-void RegisterOutputFile(const std::string& fullPath);
+#include "LineFileWriter.h"
+
+class FileList {
+ public:
+  // The list in resultsRoot; nothing is written before the start marker.
+  explicit FileList(const std::string& resultsRoot);
+
+  const std::string& Path() const { return writer_.Path(); }
+
+  // "<FILE_LIST_START>".
+  void WriteStartMarker();
+  // Registers one file of the results root (name relative to it) with its CRC-32;
+  // a file that cannot be read is not registered.
+  void AddToFileList(const std::string& relativeName, const std::string& comment);
+  // A collector output's name in the list: every occurrence of the results root
+  // deleted from the full path, then the leading backslash dropped.
+  std::string RelativeToResultsRoot(const std::string& fullPath) const;
+  // Registers an output file by its full path, with an empty comment.
+  void RegisterOutputFile(const std::string& fullPath);
+  // Writes "<EXTERNAL_FILES>" and registers every results file not registered yet.
+  void ListExternalFiles();
+  // "<FILE_LIST_END>".
+  void WriteEndMarker();
+  // Embeds the integrity value of the whole list into it; false when the list could
+  // not be read or rewritten.
+  bool Sign();
+
+ private:
+  void ReadRegisteredNames(const std::string& list);
+  void ListFolder(const std::string& folder, const std::string& rootPrefix);
+
+  std::string resultsRoot_;
+  LineFileWriter writer_;
+  // Names registered before "<EXTERNAL_FILES>", read back from the list.
+  std::vector<std::string> registeredNames_;
+};
 
 // The CRC-32 of a file's bytes as "%08X"; false when the file cannot be read.
 bool FileCrcText(const std::string& path, std::string* crcText);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <utility>
 
 // Traits supply the handle type, its failure value and how to close it.
@@ -81,6 +82,8 @@ using FileHandle = UniqueResource<FileTraits>;
 // Thread, process and event handles fail as NULL.
 using KernelHandle = UniqueResource<KernelTraits>;
 using FindHandle = UniqueResource<FindTraits>;
+// "." and "..": every folder search yields them besides the folder's own entries.
+inline bool IsDotEntry(const char* name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
 using RegKey = UniqueResource<KeyTraits>;
 using Module = UniqueResource<ModuleTraits>;
 using EventLogHandle = UniqueResource<EventLogTraits>;

@@ -10,7 +10,6 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
-#include "ProgressWindow.h"
 #include "TextCatalogue.h"
 
 namespace {
@@ -54,8 +53,6 @@ unsigned long long UnixSeconds(const FILETIME& time) {
   return ticks < kUnixEpochAsFileTime ? 0 : (ticks - kUnixEpochAsFileTime) / 10000000ULL;
 }
 
-bool IsDotFolder(const char* name) { return !strcmp(name, ".") || !strcmp(name, ".."); }
-
 }  // namespace
 
 std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
@@ -65,14 +62,14 @@ std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
   return std::make_unique<GzipFileSink>(file);
 }
 
-ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot)
-    : resultFile_(resultFile), resultsRoot_(resultsRoot) {}
+ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status)
+    : resultFile_(resultFile), resultsRoot_(resultsRoot), status_(status) {}
 
 std::unique_ptr<TarSink> ResultsArchive::OpenSink() { return OpenGzipSink(resultFile_); }
 
 void ResultsArchive::Compress() {
-  SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
-  SetDetail(resultFile_.substr(resultFile_.rfind('\\') + 1));
+  status_.SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
+  status_.SetDetail(resultFile_.substr(resultFile_.rfind('\\') + 1));
   std::unique_ptr<TarSink> sink = OpenSink();
   if (!sink) {
     RaiseWriteFailure();
@@ -89,7 +86,7 @@ void ResultsArchive::Compress() {
     sink_ = nullptr;
     if (!sink->Close()) RaiseWriteFailure();
   }
-  SetDetail("...");
+  status_.SetDetail("...");
 }
 
 void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string& pattern, bool recurse,
@@ -102,7 +99,7 @@ void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string&
       do {
         if (TerminateRequested) break;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        SetDetail(entry.cFileName);
+        status_.SetDetail(entry.cFileName);
         const std::string path = folder + "\\" + entry.cFileName;
         if (ArchiveFile(path, relativeFolder) != Entry::NotWritten) {
           SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -116,7 +113,7 @@ void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string&
   if (!find) return;
   do {
     if (TerminateRequested) break;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotFolder(entry.cFileName)) continue;
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(entry.cFileName)) continue;
     const std::string path = folder + "\\" + entry.cFileName;
     ArchiveFolder(path, pattern, recurse, relativeFolder + "\\" + entry.cFileName);
     // Fails, harmlessly, while the folder still holds something that was not archived.

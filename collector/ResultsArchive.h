@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "RunStatus.h"
 #include "TarHeader.h"
 
 // Where the tar stream goes. Write and Close report whether every byte was taken.
@@ -23,7 +24,8 @@ std::unique_ptr<TarSink> OpenGzipSink(const std::string& path);
 
 class ResultsArchive {
  public:
-  ResultsArchive(const std::string& resultFile, const std::string& resultsRoot);
+  // status: the work-message line names the step, the detail line each file.
+  ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status);
   virtual ~ResultsArchive() = default;
 
   // Archives the whole results root into the result file. Failures raise the
@@ -52,6 +54,7 @@ class ResultsArchive {
 
   std::string resultFile_;
   std::string resultsRoot_;
+  RunStatus& status_;
   TarSink* sink_ = nullptr;
   bool sinkFailed_ = false;
 };

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "CollectorState.h"
-#include "FileList.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
-#include "ProgressWindow.h"
+#include "QXTEventLog.h"
 #include "QXTExecute.h"
+#include "QXTFile.h"
 #include "QXTProcessList.h"
 #include "QXTRegistry.h"
 #include "ScriptDocument.h"
@@ -36,26 +36,6 @@ constexpr int kUnitsActiveDirectory = 5;
 
 // The condition buffer handed to the version logic.
 constexpr size_t kConditionBuffer = 256;
-
-// Releases a COM-style pointer of the tree when it leaves scope.
-template <typename T>
-class TreeRef {
- public:
-  TreeRef() = default;
-  ~TreeRef() {
-    if (p_) p_->Release();
-  }
-  TreeRef(const TreeRef&) = delete;
-  TreeRef& operator=(const TreeRef&) = delete;
-  TreeRef(TreeRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
-  T** put() { return &p_; }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
 
 std::string Narrow(const wchar_t* text, size_t length) {
   if (!text || length == 0) return std::string();
@@ -96,18 +76,16 @@ std::string StatusText(const char* group, const char* defaultText, const std::st
 
 class Walker {
  public:
-  Walker(CollectionRun& run, RunMode mode) : run_(run), mode_(mode) {}
+  Walker(CollectionRun& run, RunMode mode) : run_(run), mode_(mode), context_(run.Context()) {}
 
   // Depth first with an explicit stack of child enumerators, so a deeply nested
   // script cannot exhaust the worker's stack.
   void WalkTree(ScriptElement* root) {
-    std::vector<NodeList*> open;
+    std::vector<TreeRef<NodeList>> open;
     Visit(root, &open);
     while (!open.empty()) {
-      NodeList* children = open.back();
       TreeRef<ScriptNode> child;
-      if (FAILED(children->Next(child.put())) || !child) {
-        children->Release();
+      if (FAILED(open.back()->Next(child.put())) || !child) {
         open.pop_back();
         continue;
       }
@@ -121,21 +99,21 @@ class Walker {
 
   // One element: a condition, a skipped summary, a group (its enumerator is pushed),
   // an action element or a directory dump.
-  void Visit(ScriptElement* element, std::vector<NodeList*>* open) {
+  void Visit(ScriptElement* element, std::vector<TreeRef<NodeList>>* open) {
     const std::string name = NameOf(element);
     const std::string upper = Upper(name);
     if (upper.compare(0, 9, "PROCESSIF") == 0) {
       char condition[kConditionBuffer];
       lstrcpynA(condition, upper.c_str(), sizeof condition);
-      if (!run_.Logic() || !run_.Logic()->Evaluate(condition)) return;
+      if (!context_.versionLogic || !context_.versionLogic->Evaluate(condition)) return;
     }
     if (upper == "SUMMARY") return;
     const bool directory = upper == "ACTIVE_DIRECTORY";
     if (!directory) {
       VARIANT_BOOL has = VARIANT_FALSE;
       if (SUCCEEDED(element->HasChildren(&has)) && has) {
-        NodeList* children = nullptr;
-        if (SUCCEEDED(element->GetChildren(&children)) && children) open->push_back(children);
+        TreeRef<NodeList> children;
+        if (SUCCEEDED(element->GetChildren(children.put())) && children) open->push_back(std::move(children));
         return;
       }
       DispatchAttributes(element, name);
@@ -145,9 +123,9 @@ class Walker {
       run_.AddProgressUnits(kUnitsActiveDirectory);
       return;
     }
-    SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
+    context_.status->SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
     // The directory dump collector arrives with the directory classes.
-    SetProgress("", kUnitsActiveDirectory);
+    context_.status->SetProgress("", kUnitsActiveDirectory);
   }
 
   void DispatchAttributes(ScriptElement* element, const std::string& section) {
@@ -164,65 +142,61 @@ class Walker {
     }
   }
 
+  // Every collector is wired the same way: its status text first, then the collector
+  // made with the context and the action's name and value, run, and the bar stepped.
   void Dispatch(const std::string& section, const std::string& name, const std::string& value) {
-    LineFileWriter* log = run_.ActivityLog();
+    LineFileWriter* log = context_.log;
     if (Collecting()) {
       LogEventF(log, LogLevel::Debug, "XML Section: %s", section.c_str());
       LogEventF(log, LogLevel::Debug, "XML Name: %s", name.c_str());
       LogEventF(log, LogLevel::Debug, "XML Value: %s", value.c_str());
     }
-    if (run_.Resolver()) run_.Resolver()->SetActName(name);
+    if (context_.resolver) context_.resolver->SetActName(name);
 
-    const std::string scriptFolder = run_.ScriptFolder();
+    RunStatus& status = *context_.status;
     if (SameName(section, "FILES")) {
       if (!Counted(kUnitsFiles)) {
-        SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
-        // The file collector arrives with its own work; the units still step.
-        SetProgress("", kUnitsFiles);
+        status.SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
+        FileCollector(context_, name, value).Run(FileCollector::Mode::Copy);
+        status.SetProgress("", kUnitsFiles);
       }
     } else if (SameName(section, "FILE_VERSIONS")) {
       if (!Counted(kUnitsFileVersions)) {
-        SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
-        SetProgress("", kUnitsFileVersions);
+        status.SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
+        FileCollector(context_, name, value).Run(FileCollector::Mode::List);
+        status.SetProgress("", kUnitsFileVersions);
       }
     } else if (SameName(section, "REGISTRY")) {
       if (!Counted(kUnitsRegistry)) {
-        SetProgress(StatusText("Registry", "Dumping registry [%s]", name), 0);
-        const std::string output = scriptFolder + "\\" + name + ".txt";
-        QXTRegistry dump(output, log, value);
-        dump.Run();
-        SetProgress("", kUnitsRegistry);
-        RegisterOutputFile(output);
+        status.SetProgress(StatusText("Registry", "Dumping registry [%s]", name), 0);
+        QXTRegistry(context_, name, value).Run();
+        status.SetProgress("", kUnitsRegistry);
       }
     } else if (SameName(section, "ACTIVE_DIRECTORY")) {
       // Recognised; a directory element is taken whole by the walk, never by attribute.
     } else if (SameName(section, "DEBUG")) {
       if (!Counted(kUnitsDebug)) {
-        SetProgress(StatusText("Debug", "Setting debug [%s]", name), 0);
+        status.SetProgress(StatusText("Debug", "Setting debug [%s]", name), 0);
         LogEvent(log, LogLevel::Debug, "Debug requested but not yet implemented");
-        SetProgress("", kUnitsDebug);
+        status.SetProgress("", kUnitsDebug);
       }
     } else if (SameName(section, "EXECUTE")) {
       if (!Counted(kUnitsExecute)) {
-        SetProgress(StatusText("Execute", "Executing external tool [%s]", name), 0);
-        QXTExecute tool(name, value, log, run_.ProgramFolder(), scriptFolder);
-        tool.Run();
-        SetProgress("", kUnitsExecute);
+        status.SetProgress(StatusText("Execute", "Executing external tool [%s]", name), 0);
+        QXTExecute(context_, name, value).Run();
+        status.SetProgress("", kUnitsExecute);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "EVENT_LOGS")) {
       if (!Counted(kUnitsEventLogs)) {
-        SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
-        // The event log collector arrives with its own work; the units still step.
-        SetProgress("", kUnitsEventLogs);
+        status.SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
+        EventLogCollector(context_, name, value).Run();
+        status.SetProgress("", kUnitsEventLogs);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "PROCESS_LIST")) {
       if (!Counted(kUnitsProcessList)) {
-        const std::string output = scriptFolder + "\\" + name + ".txt";
-        SetProgress(GetText("ProcessList", "WorkMsg", "Dumping process list"), 0);
-        QXTProcessList list(output, log);
-        list.Run();
-        SetProgress("", kUnitsProcessList);
-        RegisterOutputFile(output);
+        status.SetProgress(GetText("ProcessList", "WorkMsg", "Dumping process list"), 0);
+        QXTProcessList(context_, name, value).Run();
+        status.SetProgress("", kUnitsProcessList);
       }
     } else if (Collecting()) {
       LogEventF(log, LogLevel::Error, "Unrecognised Action: %s<%s>", section.c_str(), name.c_str());
@@ -238,6 +212,8 @@ class Walker {
 
   CollectionRun& run_;
   RunMode mode_;
+  // The script folder stays the same for the whole walk of one script.
+  const CollectorContext context_;
 };
 
 }  // namespace

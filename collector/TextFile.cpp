@@ -1,4 +1,4 @@
-// Reading and rewriting whole text files.
+// Reading and rewriting whole files.
 #include "TextFile.h"
 
 #include <windows.h>
@@ -8,9 +8,9 @@
 
 #include "Handles.h"
 
-bool LoadTextFile(const std::string& path, std::string* text) {
-  if (!text) return false;
-  text->clear();
+bool ReadWholeFile(const std::string& path, std::string* bytes) {
+  if (!bytes) return false;
+  bytes->clear();
   if (path.empty()) return false;
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -23,18 +23,23 @@ bool LoadTextFile(const std::string& path, std::string* text) {
     char chunk[65536];
     for (;;) {
       DWORD read = 0;
-      // A read that fails part-way must not pass off the first part as the whole text.
+      // A read that fails part-way must not pass off the first part as the whole file.
       if (!ReadFile(file.get(), chunk, sizeof(chunk), &read, nullptr)) return false;
       if (read == 0) break;
       buffer.append(chunk, read);
     }
-    size_t nul = buffer.find('\0');
-    if (nul != std::string::npos) buffer.resize(nul);
-    *text = std::move(buffer);
+    *bytes = std::move(buffer);
   } catch (const std::exception&) {
-    text->clear();
+    bytes->clear();
     return false;
   }
+  return true;
+}
+
+bool LoadTextFile(const std::string& path, std::string* text) {
+  if (!ReadWholeFile(path, text)) return false;
+  const size_t nul = text->find('\0');
+  if (nul != std::string::npos) text->resize(nul);
   return true;
 }
 

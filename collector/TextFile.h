@@ -1,9 +1,12 @@
-// Whole text files: the scripts and the file list are read and rewritten at once
-// (the integrity value is computed over, and embedded into, the whole text).
+// Whole files read and rewritten at once: the scripts and the file list (the integrity
+// value is computed over, and embedded into, the whole text), and the file list's
+// read-back of its registered names.
 #pragma once
 
 #include <string>
 
+// Every byte of the file. False, with nothing read, when the file cannot be read whole.
+bool ReadWholeFile(const std::string& path, std::string* bytes);
 // The whole file as a NUL-terminated text (anything from the first NUL byte on is not
 // part of it). False, with an empty text, when the file cannot be read.
 bool LoadTextFile(const std::string& path, std::string* text);

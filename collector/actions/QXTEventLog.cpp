@@ -11,7 +11,7 @@
 #include "ByteBounds.h"
 #include "CollectorState.h"
 #include "FileList.h"
-#include "ProgressWindow.h"
+#include "VersionLogic.h"
 
 namespace {
 
@@ -172,11 +172,9 @@ bool MessageTablesSound(HMODULE module) {
 
 }  // namespace
 
-EventLogCollector::Platform EventLogCollector::ThisPlatform() {
+EventLogCollector::Platform EventLogCollector::ThisPlatform(bool ntPlatform) {
   Platform platform;
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  platform.ntPlatform = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  platform.ntPlatform = ntPlatform;
   platform.open = [](const std::string& logName) -> std::unique_ptr<LogReader> {
     HANDLE log = OpenEventLogA(nullptr, logName.c_str());
     if (!log) return nullptr;
@@ -185,32 +183,31 @@ EventLogCollector::Platform EventLogCollector::ThisPlatform() {
   return platform;
 }
 
-EventLogCollector::EventLogCollector(const std::string& destination, LineFileWriter* log)
-    : EventLogCollector(destination, log, ThisPlatform()) {}
+EventLogCollector::EventLogCollector(const CollectorContext& context, const std::string&, const std::string&)
+    : EventLogCollector(context, ThisPlatform(context.versionLogic && context.versionLogic->NtPlatform())) {}
 
-EventLogCollector::EventLogCollector(const std::string& destination, LineFileWriter* log, Platform platform)
-    : destination_(destination), log_(log), platform_(std::move(platform)), quietLog_(std::string()) {
+EventLogCollector::EventLogCollector(const CollectorContext& context, Platform platform)
+    : context_(context), platform_(std::move(platform)), quietLog_(std::string()) {
   quietLog_.Suppress();
   resolver_.SetLog(&quietLog_);
 }
 
-bool EventLogCollector::Run(const std::string& resultsRoot) {
-  resultsRoot_ = resultsRoot;
+bool EventLogCollector::Run() {
   if (platform_.ntPlatform) {
     for (const char* name : kLogNames) {
       if (TerminateRequested) break;
       DumpLog(name);
     }
   }
-  SetDetail("...");
+  context_.status->SetDetail("...");
   return platform_.ntPlatform;
 }
 
 bool EventLogCollector::DumpLog(const std::string& logName) {
-  const std::string csvPath = destination_ + logName + " Log.csv";
+  const std::string csvPath = context_.OutputPath(logName + " Log.csv");
   LineFileWriter csv(csvPath);
   csv.AppendLine(kCsvHeader);
-  SetDetail(logName);
+  context_.status->SetDetail(logName);
 
   std::unique_ptr<LogReader> reader = platform_.open ? platform_.open(logName) : nullptr;
   std::vector<BYTE> buffer(kReadBuffer);
@@ -233,17 +230,17 @@ bool EventLogCollector::DumpLog(const std::string& logName) {
       at += header.Length;
     }
   }
-  const std::string backupPath = destination_ + logName + " Log.evt";
+  const std::string backupPath = context_.OutputPath(logName + " Log.evt");
   if (reader && !TerminateRequested) reader->Backup(backupPath);
   reader.reset();
 
-  LogEventF(log_, LogLevel::Information, "Event log dumped to %s", csvPath.c_str());
-  Register(csvPath);
-  Register(backupPath);
+  LogEventF(context_.log, LogLevel::Information, "Event log dumped to %s", csvPath.c_str());
+  if (context_.fileList) {
+    context_.fileList->RegisterOutputFile(csvPath);
+    context_.fileList->RegisterOutputFile(backupPath);
+  }
   return false;
 }
-
-void EventLogCollector::Register(const std::string& path) { AddToFileList(RelativeName(path, resultsRoot_), ""); }
 
 bool EventLogCollector::FormatRecord(const std::string& logName, const BYTE* record, size_t size, std::string* line) {
   EVENTLOGRECORD header;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CollectorContext.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
@@ -38,17 +39,18 @@ class EventLogCollector {
     bool ntPlatform = false;
     std::function<std::unique_ptr<LogReader>(const std::string& logName)> open;
   };
-  static Platform ThisPlatform();
+  // The platform's own logs; ntPlatform as the run's version logic found it.
+  static Platform ThisPlatform(bool ntPlatform);
 
-  // destination: the script folder followed by "\".
-  EventLogCollector(const std::string& destination, LineFileWriter* log);
-  EventLogCollector(const std::string& destination, LineFileWriter* log, Platform platform);
+  // Exports into the script folder; the action's name and value are not used.
+  EventLogCollector(const CollectorContext& context, const std::string& name, const std::string& value);
+  EventLogCollector(const CollectorContext& context, Platform platform);
   EventLogCollector(const EventLogCollector&) = delete;
   EventLogCollector& operator=(const EventLogCollector&) = delete;
 
   // Dumps the three logs on the NT family and returns true; elsewhere dumps nothing and
   // returns false. Stops before the next log or record once TerminateRequested is set.
-  bool Run(const std::string& resultsRoot);
+  bool Run();
   // Exports one log into its two files, logs and registers them; always false.
   bool DumpLog(const std::string& logName);
 
@@ -79,12 +81,9 @@ class EventLogCollector {
   // not be loaded or its message tables are unsound.
   HMODULE MessageModule(const std::string& file);
   std::string AccountName(const std::string& computer, const BYTE* sid, DWORD sidLength);
-  void Register(const std::string& path);
 
-  std::string destination_;
-  LineFileWriter* log_;
+  CollectorContext context_;
   Platform platform_;
-  std::string resultsRoot_;
   // Message-file values are resolved with a resolver of the collector's own, whose
   // lines go nowhere.
   LineFileWriter quietLog_;

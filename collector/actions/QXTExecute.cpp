@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "CollectorState.h"
 #include "Handles.h"
+#include "LineFileWriter.h"
 #include "PathResolver.h"
-#include "ProgressWindow.h"
 #include "TextCatalogue.h"
+#include "TextFormat.h"
 
 namespace {
 
@@ -16,30 +16,6 @@ constexpr DWORD kMsPerMinute = 60000;
 // The longest wait that is still finite: INFINITE would make the limit no limit.
 constexpr unsigned long long kLongestWait = INFINITE - 1;
 constexpr size_t kMinCommandBuffer = 256;
-
-// The catalogue's wait text is a format with one "%s"; a replaced text could hold any
-// conversion, so only "%s" and "%%" are honoured and everything else stays as written.
-std::string FormatWithText(const std::string& format, const std::string& value) {
-  std::string text;
-  bool used = false;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      if (format[i + 1] == '%') {
-        text += '%';
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == 's' && !used) {
-        text += value;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    text += format[i];
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -62,22 +38,22 @@ QXTExecute::Limit QXTExecute::ParseLimit(const std::string& command) {
   return limit;
 }
 
-QXTExecute::QXTExecute(const std::string&, const std::string& command, LineFileWriter* log, const std::string&,
-                       const std::string&)
-    : command_(command), log_(log) {}
+QXTExecute::QXTExecute(const CollectorContext& context, const std::string&, const std::string& command)
+    : context_(context), command_(command) {}
 
 bool QXTExecute::Run() {
   Limit limit = ParseLimit(command_);
   command_ = limit.command;
 
-  PathResolver* resolver = Collector().resolver;
-  if (resolver && !resolver->Resolve(command_)) {
-    LogEventF(log_, LogLevel::Information, "Unable to parse command \"%s\"", command_.c_str());
-    SetDetail("...");
+  LineFileWriter* log = context_.log;
+  RunStatus& status = *context_.status;
+  if (context_.resolver && !context_.resolver->Resolve(command_)) {
+    LogEventF(log, LogLevel::Information, "Unable to parse command \"%s\"", command_.c_str());
+    status.SetDetail("...");
     return false;
   }
 
-  LogEventF(log_, LogLevel::Information, "Command must return within %s minute(s)", limit.minutesText.c_str());
+  LogEventF(log, LogLevel::Information, "Command must return within %s minute(s)", limit.minutesText.c_str());
 
   // The platform may write into the command line; it is sized from the command itself
   // so that a long command is never cut.
@@ -88,19 +64,20 @@ bool QXTExecute::Run() {
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started = {};
   if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-    LogEventF(log_, LogLevel::Error, "Unable to execute command (%i)", static_cast<int>(GetLastError()));
-    SetDetail("...");
+    LogEventF(log, LogLevel::Error, "Unable to execute command (%i)", static_cast<int>(GetLastError()));
+    status.SetDetail("...");
     return false;
   }
   KernelHandle process(started.hProcess);
   KernelHandle thread(started.hThread);
 
-  SetDetail(FormatWithText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), limit.minutesText));
+  status.SetDetail(
+      FormatText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), {limit.minutesText}));
   if (WaitForSingleObject(process.get(), limit.waitMs) == WAIT_OBJECT_0)
-    LogEvent(log_, LogLevel::Information, "Command executed successfully");
+    LogEvent(log, LogLevel::Information, "Command executed successfully");
   else
-    LogEventF(log_, LogLevel::Error, "Command has not returned after %s minute(s)", limit.minutesText.c_str());
+    LogEventF(log, LogLevel::Error, "Command has not returned after %s minute(s)", limit.minutesText.c_str());
 
-  SetDetail("...");
+  status.SetDetail("...");
   return false;
 }

@@ -6,14 +6,13 @@
 
 #include <string>
 
-#include "LineFileWriter.h"
+#include "CollectorContext.h"
 
 class QXTExecute {
  public:
-  // The walker hands over the action's name and the program and script folders as
-  // well; the tool runs in the collector's own folder and environment.
-  QXTExecute(const std::string& name, const std::string& command, LineFileWriter* log,
-             const std::string& programFolder, const std::string& scriptFolder);
+  // The tool runs in the collector's own folder and environment; the action writes no
+  // file of its own, so its name is not used.
+  QXTExecute(const CollectorContext& context, const std::string& name, const std::string& command);
   QXTExecute(const QXTExecute&) = delete;
   QXTExecute& operator=(const QXTExecute&) = delete;
 
@@ -31,6 +30,6 @@ class QXTExecute {
   static Limit ParseLimit(const std::string& command);
 
  private:
+  CollectorContext context_;
   std::string command_;
-  LineFileWriter* log_;
 };

@@ -13,7 +13,6 @@
 #include "Handles.h"
 #include "NameCheck.h"
 #include "PathResolver.h"
-#include "ProgressWindow.h"
 #include "VersionResource.h"
 
 namespace {
@@ -80,15 +79,13 @@ bool MirrorsSafely(const std::string& drive, const std::string& rest) {
 
 }  // namespace
 
-FileCollector::FileCollector(const std::string& destination, LineFileWriter* log, const std::string& value,
-                             const std::string& resultsRoot, const std::string& scriptFolder,
-                             const std::string& actionName)
-    : log_(log), destination_(destination), resultsRoot_(resultsRoot) {
+FileCollector::FileCollector(const CollectorContext& context, const std::string& name, const std::string& value)
+    : context_(context), name_(name), log_(context.log), resultsRoot_(context.resultsRoot) {
   Options options = ParseValue(value);
   specification_ = options.specification;
   subfolders_ = options.subfolders;
   excludedDrives_ = options.excludedDrives;
-  if (PathResolver* resolver = Collector().resolver) resolved_ = resolver->Resolve(specification_);
+  if (context_.resolver) resolved_ = context_.resolver->Resolve(specification_);
   allDrives_ = specification_.find(':') == std::string::npos;
   if (subfolders_) LogEvent(log_, LogLevel::Debug, "Scan Subdirectories");
   if (allDrives_) {
@@ -97,9 +94,10 @@ FileCollector::FileCollector(const std::string& destination, LineFileWriter* log
     else
       LogEventF(log_, LogLevel::Debug, "Scan All Drives except %s", excludedDrives_.c_str());
   }
+  const std::string& scriptFolder = context_.scriptFolder;
   const size_t slash = scriptFolder.rfind('\\');
   const std::string scriptName = slash == std::string::npos ? scriptFolder : scriptFolder.substr(slash);
-  if (!scriptName.empty() && !actionName.empty()) relativeFolder_ = scriptName + "\\" + actionName;
+  if (!scriptName.empty() && !name_.empty()) relativeFolder_ = scriptName + "\\" + name_;
 }
 
 FileCollector::Options FileCollector::ParseValue(const std::string& value) {
@@ -128,10 +126,15 @@ FileCollector::Options FileCollector::ParseValue(const std::string& value) {
 }
 
 bool FileCollector::Run(Mode mode) {
-  if (!resolved_) {
+  destination_ = context_.OutputPath(mode == Mode::Copy ? name_ : name_ + ".csv");
+  if (!IsSafeName(name_)) {
+    // The name would put the output outside the script folder, or onto a device.
+    LogEventF(log_, LogLevel::Error, "Unusable name %s: file operation skipped", name_.c_str());
+  } else if (!resolved_) {
     LogEvent(log_, LogLevel::Error, "File operation skipped");
   } else {
     if (mode == Mode::Copy) {
+      CreateDirectoryA(destination_.c_str(), nullptr);
       LogEventF(log_, LogLevel::Information, "Files to be copied to %s", destination_.c_str());
     } else {
       LogEventF(log_, LogLevel::Information, "Files to be listed to %s", destination_.c_str());
@@ -150,8 +153,9 @@ bool FileCollector::Run(Mode mode) {
       HandleMatches(specification_, mode);
     }
     if (!TerminateRequested && count_ == 0) LogEvent(log_, LogLevel::Information, "No matching files found");
+    if (mode == Mode::List && context_.fileList) context_.fileList->RegisterOutputFile(destination_);
   }
-  SetDetail("...");
+  context_.status->SetDetail("...");
   return false;
 }
 
@@ -220,7 +224,7 @@ void FileCollector::HandleMatches(const std::string& patternPath, Mode mode) {
       LogEventF(log_, LogLevel::Warning, "File skipped, unsafe name: %s%s", folder.c_str(), entry.cFileName);
       continue;
     }
-    SetDetail(entry.cFileName);
+    context_.status->SetDetail(entry.cFileName);
     Handle(folder + entry.cFileName, mode);
   } while (FindNextFileA(find.get(), &entry));
 }
@@ -275,7 +279,7 @@ void FileCollector::CopyCollectedFile(const std::string& source) {
   std::string registered = relativeFolder_.empty() ? target : relativeFolder_ + "\\" + (flat ? used : mirroredPart);
   registered.erase(0, registered.find_first_not_of('\\'));
   LogEventF(log_, LogLevel::Information, "Collected File: %s as %s", source.c_str(), registered.c_str());
-  AddToFileList(registered, source);
+  if (context_.fileList) context_.fileList->AddToFileList(registered, source);
 }
 
 std::string FileCollector::FreeFlatTarget(const std::string& name) {

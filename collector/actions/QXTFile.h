@@ -9,21 +9,22 @@
 #include <map>
 #include <string>
 
+#include "CollectorContext.h"
 #include "LineFileWriter.h"
 
 class FileCollector {
  public:
   enum class Mode { Copy = 1, List = 2 };
 
-  // destination: the copy folder (copy mode) or the CSV file (list mode). value: the
-  // script's value, parsed and resolved here; the option lines are logged here.
-  FileCollector(const std::string& destination, LineFileWriter* log, const std::string& value,
-                const std::string& resultsRoot, const std::string& scriptFolder, const std::string& actionName);
+  // value: the script's value, parsed and resolved here; the option lines are logged
+  // here. The action's name names its outputs in the script folder: the folder the
+  // copies go to, or with ".csv" the listing.
+  FileCollector(const CollectorContext& context, const std::string& name, const std::string& value);
   FileCollector(const FileCollector&) = delete;
   FileCollector& operator=(const FileCollector&) = delete;
 
-  // Searches and copies or lists; always false. Stops at the next entry or drive
-  // once TerminateRequested is set.
+  // Searches and copies or lists (the listing registered in the file list); always
+  // false. Stops at the next entry or drive once TerminateRequested is set.
   bool Run(Mode mode);
 
   // Copies one file into the mirrored or the flat layout, logs and registers it; a
@@ -68,6 +69,8 @@ class FileCollector {
   bool IsResultsRoot(const std::string& folder, const std::string& finalFolder) const;
   std::string FreeFlatTarget(const std::string& name);
 
+  CollectorContext context_;
+  std::string name_;
   LineFileWriter* log_;
   std::string destination_;
   std::string specification_;

@@ -12,7 +12,9 @@
 
 #include "ByteBounds.h"
 #include "CollectorState.h"
+#include "FileList.h"
 #include "Handles.h"
+#include "VersionLogic.h"
 
 namespace {
 
@@ -38,12 +40,6 @@ std::string InstanceName(const BYTE* data, size_t size, size_t offset, DWORD byt
   WideCharToMultiByte(CP_ACP, 0, wide.c_str(), wideLength, &name[0], length, nullptr, nullptr);
   if (name.size() > kNameBuffer - 1) name.resize(kNameBuffer - 1);
   return name;
-}
-
-bool IsNtPlatform() {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 // Reads a registry value whole, growing the buffer if it grew since its size was asked.
@@ -191,19 +187,24 @@ std::vector<std::string> QXTProcessList::NamesFromSnapshot() {
   return names;
 }
 
-QXTProcessList::Sources QXTProcessList::PlatformSources() {
+QXTProcessList::Sources QXTProcessList::PlatformSources(bool ntPlatform) {
   Sources sources;
-  sources.ntPlatform = IsNtPlatform();
+  sources.ntPlatform = ntPlatform;
   sources.performanceData = NamesFromPerformanceData;
   sources.snapshot = NamesFromSnapshot;
   return sources;
 }
 
-QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log)
-    : QXTProcessList(outputPath, log, PlatformSources()) {}
+QXTProcessList::QXTProcessList(const CollectorContext& context, const std::string& name, const std::string&)
+    : QXTProcessList(context, name,
+                     PlatformSources(context.versionLogic && context.versionLogic->NtPlatform())) {}
 
-QXTProcessList::QXTProcessList(const std::string& outputPath, LineFileWriter* log, Sources sources)
-    : out_(outputPath), log_(log), outputPath_(outputPath), sources_(std::move(sources)) {}
+QXTProcessList::QXTProcessList(const CollectorContext& context, const std::string& name, Sources sources)
+    : context_(context),
+      outputPath_(context.OutputPath(name + ".txt")),
+      out_(outputPath_),
+      log_(context.log),
+      sources_(std::move(sources)) {}
 
 bool QXTProcessList::Run() {
   std::vector<std::string> names;
@@ -228,5 +229,6 @@ bool QXTProcessList::Run() {
               outputPath_.c_str());
   else
     LogEventF(log_, LogLevel::Information, "Process list dumped to %s", outputPath_.c_str());
+  if (context_.fileList) context_.fileList->RegisterOutputFile(outputPath_);
   return true;
 }

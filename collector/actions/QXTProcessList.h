@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CollectorContext.h"
 #include "LineFileWriter.h"
 
 class QXTProcessList {
@@ -21,15 +22,17 @@ class QXTProcessList {
     std::function<std::vector<std::string>()> snapshot;
   };
 
-  QXTProcessList(const std::string& outputPath, LineFileWriter* log);
-  QXTProcessList(const std::string& outputPath, LineFileWriter* log, Sources sources);
+  // Lists the processes in name.txt of the script folder; the value is not used.
+  QXTProcessList(const CollectorContext& context, const std::string& name, const std::string& value);
+  QXTProcessList(const CollectorContext& context, const std::string& name, Sources sources);
   QXTProcessList(const QXTProcessList&) = delete;
   QXTProcessList& operator=(const QXTProcessList&) = delete;
 
-  // Always true; the outcome is logged.
+  // Always true; the outcome is logged and the text file registered.
   bool Run();
 
-  static Sources PlatformSources();
+  // The platform's own sources; ntPlatform as the run's version logic found it.
+  static Sources PlatformSources(bool ntPlatform);
 
   // The performance data lists at most this many instances of the process object.
   static constexpr size_t kMaxPerfInstances = 100;
@@ -64,8 +67,9 @@ class QXTProcessList {
   static std::vector<std::string> NamesFromSnapshot();
 
  private:
+  CollectorContext context_;
+  std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;
-  std::string outputPath_;
   Sources sources_;
 };

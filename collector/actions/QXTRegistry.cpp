@@ -7,25 +7,11 @@
 #include <vector>
 
 #include "CollectorState.h"
+#include "FileList.h"
 #include "Handles.h"
-#include "ProgressWindow.h"
+#include "RegistryRoots.h"
 
 namespace {
-
-struct RootEntry {
-  const char* name;
-  HKEY handle;
-  const char* detail;
-};
-
-// The order in which a search visits the roots.
-const RootEntry kRoots[] = {
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT..."},
-    {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG..."},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, "HKEY_CURRENT_USER..."},
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE..."},
-    {"HKEY_USERS", HKEY_USERS, "HKEY_USERS..."},
-};
 
 constexpr DWORD kNameBuffer = 256;
 constexpr DWORD kMinDataBuffer = 16384;
@@ -52,12 +38,6 @@ bool SubkeyName(HKEY key, DWORD index, std::string* name) {
 }
 
 }  // namespace
-
-HKEY QXTRegistry::RootByName(const std::string& name) {
-  for (const RootEntry& root : kRoots)
-    if (lstrcmpiA(name.c_str(), root.name) == 0) return root.handle;
-  return nullptr;
-}
 
 std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   std::string text;
@@ -91,30 +71,35 @@ std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   return text;
 }
 
-QXTRegistry::QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText)
-    : out_(outputPath), log_(log), outputPath_(outputPath), keyText_(keyText) {}
+QXTRegistry::QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText)
+    : context_(context),
+      outputPath_(context.OutputPath(name + ".txt")),
+      out_(outputPath_),
+      log_(context.log),
+      keyText_(keyText) {}
 
 bool QXTRegistry::Run() {
   if (keyText_.compare(0, 5, "HKEY_") == 0) {
     DirectDump(keyText_);
     if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());
   } else {
-    for (const RootEntry& root : kRoots) {
-      SetDetail(root.detail);
+    for (const RegistryRoot& root : kRegistryRoots) {
+      context_.status->SetDetail(std::string(root.name) + "...");
       SearchKey(root.handle, root.name);
     }
     if (keysDumped_ > 0)
       LogEventF(log_, LogLevel::Information, "Registry chunk(s) dumped to %s", outputPath_.c_str());
   }
   if (keysDumped_ == 0) LogEvent(log_, LogLevel::Information, "No matching keys found");
-  SetDetail("...");
+  context_.status->SetDetail("...");
+  if (context_.fileList) context_.fileList->RegisterOutputFile(outputPath_);
   return true;
 }
 
 void QXTRegistry::DirectDump(const std::string& path) {
   size_t slash = path.find('\\');
   if (slash == std::string::npos) return;
-  HKEY root = RootByName(path.substr(0, slash));
+  HKEY root = RegistryRootByName(path.substr(0, slash));
   if (!root) return;
   RegKey key;
   if (RegOpenKeyExA(root, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
@@ -154,7 +139,7 @@ void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
     if (SubkeyName(key, index, &child)) {
       RegKey sub;
       if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
-        SetDetail(child);
+        context_.status->SetDetail(child);
         DumpKey(sub.get(), path + "\\" + child);
       }
     }

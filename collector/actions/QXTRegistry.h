@@ -7,22 +7,22 @@
 
 #include <string>
 
+#include "CollectorContext.h"
 #include "LineFileWriter.h"
 
 class QXTRegistry {
  public:
-  QXTRegistry(const std::string& outputPath, LineFileWriter* log, const std::string& keyText);
+  // Dumps what keyText selects into name.txt of the script folder.
+  QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText);
   QXTRegistry(const QXTRegistry&) = delete;
   QXTRegistry& operator=(const QXTRegistry&) = delete;
 
-  // Always true: unreadable keys and values are skipped, the outcome is logged.
+  // Always true: unreadable keys and values are skipped, the outcome is logged and the
+  // text file registered.
   bool Run();
 
   int KeysDumped() const { return keysDumped_; }
 
-  // The root handle that a root name stands for (compared without regard to case);
-  // null for any other text, abbreviations included.
-  static HKEY RootByName(const std::string& name);
   // The text after the "=" of a value line: "\"text\"" for REG_SZ, "hex:..." for
   // REG_BINARY, "dword:%.8X" for REG_DWORD and "hex(type):..." for every other type.
   static std::string DataText(DWORD type, const BYTE* data, DWORD size);
@@ -32,9 +32,10 @@ class QXTRegistry {
   void DumpKey(HKEY key, const std::string& path);
   void SearchKey(HKEY key, const std::string& path);
 
+  CollectorContext context_;
+  std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;
-  std::string outputPath_;
   std::string keyText_;
   int keysDumped_ = 0;
 };

@@ -9,6 +9,7 @@
 
 #include "Handles.h"
 #include "LineFileWriter.h"
+#include "RegistryRoots.h"
 
 namespace {
 
@@ -62,20 +63,6 @@ PathResolver::LocateComponentFn InstallerLocateComponent() {
                     GetProcAddress(library.get(), MAKEINTRESOURCEA(kLocateComponentOrdinal))))
               : nullptr;
   return locate;
-}
-
-HKEY RootKeyByName(const std::string& name) {
-  static const struct {
-    const char* name;
-    HKEY key;
-  } roots[] = {{"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-               {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-               {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-               {"HKEY_USERS", HKEY_USERS},
-               {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG}};
-  for (const auto& root : roots)
-    if (_stricmp(name.c_str(), root.name) == 0) return root.key;
-  return nullptr;
 }
 
 }  // namespace
@@ -187,7 +174,7 @@ bool PathResolver::RegistryPass() {
   size_t first = ref.content.find('\\');
   size_t last = ref.content.rfind('\\');
   // ROOT\KEY PATH\VALUE NAME needs two backslashes; anything shorter names no value.
-  HKEY root = first != std::string::npos ? RootKeyByName(ref.content.substr(0, first)) : nullptr;
+  HKEY root = first != std::string::npos ? RegistryRootByName(ref.content.substr(0, first)) : nullptr;
   if (root && last > first) {
     const std::string keyPath = ref.content.substr(first + 1, last - first - 1);
     const std::string valueName = ref.content.substr(last + 1);

@@ -174,3 +174,24 @@ class ScriptDocument : public ScriptElement, public ReaderHandler {
 // Tree objects (documents, nodes, lists, maps) alive in the process; tests use it to
 // see that every reference taken is given back.
 long ScriptObjectsAlive();
+
+// Holds one reference to a tree object and gives it back when it leaves scope.
+template <typename T>
+class TreeRef {
+ public:
+  TreeRef() = default;
+  ~TreeRef() {
+    if (p_) p_->Release();
+  }
+  TreeRef(const TreeRef&) = delete;
+  TreeRef& operator=(const TreeRef&) = delete;
+  TreeRef(TreeRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  // For out-parameters of the tree's operations; the holder must be empty.
+  T** put() { return &p_; }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};

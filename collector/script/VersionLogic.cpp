@@ -138,12 +138,12 @@ void VersionLogic::Gather(const OSVERSIONINFOA* info, const std::string& product
   valid_ = true;
 }
 
-bool VersionLogic::Fail(const std::string& expression, const char* reason) {
+bool VersionLogic::Fail(const std::string& expression, const char* reason) const {
   LogEventF(log_, LogLevel::Error, "Version logic %s failed - %s.", expression.c_str(), reason);
   return false;
 }
 
-bool VersionLogic::Evaluate(char* expression) {
+bool VersionLogic::Evaluate(char* expression) const {
   char empty[1] = "";
   if (!expression) expression = empty;
   const std::string received = expression;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 class LineFileWriter;
@@ -18,9 +19,11 @@ class VersionLogic {
 
   // expression: the upper-cased element name in a writable buffer of 256 characters;
   // underscores after the first character are turned into spaces.
-  bool Evaluate(char* expression);
+  bool Evaluate(char* expression) const;
 
   bool Valid() const { return valid_; }
+  // The Windows NT family (false when the version could not be read).
+  bool NtPlatform() const { return valid_ && strcmp(kernel_, "WINNT") == 0; }
   const char* Kernel() const { return kernel_; }
   const char* OsName() const { return osName_; }
   float Version() const { return version_; }
@@ -30,7 +33,7 @@ class VersionLogic {
 
  private:
   void Gather(const OSVERSIONINFOA* info, const std::string& productType);
-  bool Fail(const std::string& expression, const char* reason);
+  bool Fail(const std::string& expression, const char* reason) const;
 
   LineFileWriter* log_;
   bool valid_ = false;

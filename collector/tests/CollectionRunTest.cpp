@@ -5,7 +5,7 @@
 
 #include "CollectionRun.h"
 #include "CollectorState.h"
-#include "ProgressWindow.h"
+#include "RunDriver.h"
 #include "TextFormat.h"
 #include "TestFiles.h"
 
@@ -38,17 +38,16 @@ TEST(CollectionRun, ResultsRootLiesBesideTheResultFile) {
   for (const Case& c : cases) {
     CollectorApp app;
     app.outFile = c.outFile;
-    CollectionRun run(c.resultPath, app);
+    CollectionRun run(c.resultPath, app, NoStatus());
     EXPECT_EQ(c.root, run.ResultsRoot()) << c.resultPath;
     EXPECT_EQ(c.resultFile, run.ResultFile()) << c.resultPath;
     EXPECT_EQ(c.root + "\\Activity Log.csv", run.ActivityLog()->Path());
     EXPECT_EQ(program, run.ProgramFolder());
-    EXPECT_EQ(c.root, Collector().resultsRoot);
-    EXPECT_NE(nullptr, Collector().fileList);
-    EXPECT_EQ(c.root + "\\FileList.csv", Collector().fileList->Path());
+    const CollectorContext context = run.Context();
+    EXPECT_EQ(c.root, context.resultsRoot);
+    EXPECT_NE(nullptr, context.fileList);
+    EXPECT_EQ(c.root + "\\FileList.csv", context.fileList->Path());
   }
-  EXPECT_EQ(nullptr, Collector().fileList) << "a run leaves no dangling writer behind";
-  EXPECT_EQ(nullptr, Collector().resolver);
 }
 
 TEST(CollectionRun, CountingPassWritesNothing) {
@@ -56,7 +55,7 @@ TEST(CollectionRun, CountingPassWritesNothing) {
   CollectorApp app;
   app.xmlFile = folder + "\\*.qir";
   Touch(folder + "\\unsigned.qir");
-  CollectionRun run(folder + "\\r.tgz", app);
+  CollectionRun run(folder + "\\r.tgz", app, NoStatus());
   EXPECT_EQ(0, run.Run(RunMode::Counting));
   EXPECT_FALSE(Exists(folder + "\\~QX_TEMP"));
   EXPECT_TRUE(run.ActivityLog()->Suppressed());

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "CollectorContext.h"
 #include "CollectorState.h"
+#include "FileList.h"
 #include "LineFileWriter.h"
 #include "QXTEventLog.h"
 #include "TestFiles.h"
@@ -152,7 +154,7 @@ class EventLogTest : public ::testing::Test {
     return line;
   }
 
-  EventLogCollector collector_{TempPath(""), nullptr};
+  EventLogCollector collector_{CollectorContext(), EventLogCollector::Platform()};
   std::string computer_;
 };
 
@@ -291,7 +293,7 @@ TEST(EventInsertions, OnePassLeftToRightWithTheLongestNumber) {
 }
 
 TEST(EventRecord, PartsOutsideTheRecordAreNotRead) {
-  EventLogCollector collector(TempPath(""), nullptr);
+  EventLogCollector collector{CollectorContext(), EventLogCollector::Platform()};
   RecordSpec spec;
   spec.source = "NoSuchSource";
   spec.strings = {"abc"};
@@ -354,16 +356,16 @@ class EventLogExport : public ::testing::Test {
     folder_ = root_ + "\\Sample";
     CreateDirectoryA(folder_.c_str(), nullptr);
     Clean();
-    list_.reset(new LineFileWriter(root_ + "\\FileList.csv"));
-    Collector().resultsRoot = root_;
-    Collector().fileList = list_.get();
+    list_.reset(new FileList(root_));
+    log_.reset(new LineFileWriter(root_ + "\\Activity Log.csv"));
+    context_.resultsRoot = root_;
+    context_.scriptFolder = folder_;
+    context_.fileList = list_.get();
   }
   void TearDown() override {
     Clean();
     RemoveDirectoryA(folder_.c_str());
     RemoveDirectoryA(root_.c_str());
-    Collector().resultsRoot.clear();
-    Collector().fileList = nullptr;
     TerminateRequested = 0;
   }
   void Clean() {
@@ -377,7 +379,9 @@ class EventLogExport : public ::testing::Test {
   std::vector<std::string> Csv(const char* log) { return Lines(ReadAll(folder_ + "\\" + log + " Log.csv")); }
 
   std::string root_, folder_;
-  std::unique_ptr<LineFileWriter> list_;
+  std::unique_ptr<FileList> list_;
+  std::unique_ptr<LineFileWriter> log_;
+  CollectorContext context_;
 };
 
 const char kHeader[] = "Type,Date,Time,Source,Category,Event,User,Computer,Description,Data";
@@ -399,9 +403,9 @@ TEST_F(EventLogExport, WritesEachLogAndItsBackupAndRegistersThem) {
     if (log == "System") return std::make_unique<PreparedLog>(std::vector<std::vector<BYTE>>{});
     return std::make_unique<PreparedLog>(std::vector<std::vector<BYTE>>{firstRead, Record(large)});
   };
-  LineFileWriter log(root_ + "\\Activity Log.csv");
-  EventLogCollector collector(folder_ + "\\", &log, platform);
-  EXPECT_TRUE(collector.Run(root_));
+  context_.log = log_.get();
+  EventLogCollector collector(context_, platform);
+  EXPECT_TRUE(collector.Run());
 
   const std::vector<std::string> application = Csv("Application");
   ASSERT_EQ(4u, application.size());
@@ -436,8 +440,8 @@ TEST_F(EventLogExport, StopsAtTheNextRecordWhenTerminationIsRequested) {
   platform.open = [&](const std::string&) -> std::unique_ptr<EventLogCollector::LogReader> {
     return std::make_unique<PreparedLog>(std::vector<std::vector<BYTE>>{read, read}, true);
   };
-  EventLogCollector collector(folder_ + "\\", nullptr, platform);
-  collector.Run(root_);
+  EventLogCollector collector(context_, platform);
+  collector.Run();
   EXPECT_EQ(std::vector<std::string>{kHeader}, Csv("Application"));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\Application Log.evt").c_str()));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\System Log.csv").c_str()));
@@ -446,8 +450,8 @@ TEST_F(EventLogExport, StopsAtTheNextRecordWhenTerminationIsRequested) {
 TEST_F(EventLogExport, NothingOutsideTheNtFamily) {
   EventLogCollector::Platform platform;
   platform.open = [](const std::string&) -> std::unique_ptr<EventLogCollector::LogReader> { return nullptr; };
-  EventLogCollector collector(folder_ + "\\", nullptr, platform);
-  EXPECT_FALSE(collector.Run(root_));
+  EventLogCollector collector(context_, platform);
+  EXPECT_FALSE(collector.Run());
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\Application Log.csv").c_str()));
 }
 

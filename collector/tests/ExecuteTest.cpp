@@ -63,10 +63,8 @@ class Execute : public ::testing::Test {
     DeleteFileA(outPath_.c_str());
     log_ = new LineFileWriter(logPath_);
     resolver_.SetLog(log_);
-    Collector().resolver = &resolver_;
   }
   void TearDown() override {
-    Collector().resolver = nullptr;
     delete log_;
     DeleteFileA(logPath_.c_str());
     DeleteFileA(outPath_.c_str());
@@ -76,7 +74,11 @@ class Execute : public ::testing::Test {
   }
 
   std::vector<std::string> Run(const std::string& command) {
-    QXTExecute action("Tool", command, log_, folder_, folder_);
+    CollectorContext context;
+    context.programFolder = context.scriptFolder = folder_;
+    context.log = log_;
+    context.resolver = &resolver_;
+    QXTExecute action(context, "Tool", command);
     EXPECT_FALSE(action.Run());
     return LogEntries(logPath_);
   }
@@ -116,10 +118,6 @@ TEST_F(Execute, AMissingProgramLogsThePlatformError) {
 }
 
 TEST_F(Execute, AnUnresolvableCommandIsNotStarted) {
-  std::string probe = "%QXT_NO_SUCH_VARIABLE%";
-  PathResolver quiet;
-  if (quiet.Resolve(probe)) GTEST_SKIP() << "the path resolver does not expand references yet";
-
   std::vector<std::string> log = Run(tool_ + " write \"" + outPath_ + "\" %QXT_NO_SUCH_VARIABLE%");
   ASSERT_FALSE(log.empty());
   EXPECT_EQ("INFORMATION,Unable to parse command \"" + tool_ + " write \"" + outPath_ + "\" #QXT_NO_SUCH_VARIABLE#\"",

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "CollectionRun.h"
+#include "CollectorContext.h"
 #include "CollectorState.h"
+#include "FileList.h"
 #include "LineFileWriter.h"
 #include "NameCheck.h"
 #include "PathResolver.h"
@@ -89,16 +91,15 @@ class FileCollectorTest : public ::testing::Test {
     ASSERT_TRUE(FileCollector::CreatePath(dest_));
     CreateDirectoryA(src_.c_str(), nullptr);
     log_.reset(new LineFileWriter(root_ + "\\Activity Log.csv"));
-    list_.reset(new LineFileWriter(root_ + "\\FileList.csv"));
+    list_.reset(new FileList(root_));
     resolver_.SetLog(log_.get());
-    Collector().resultsRoot = root_;
-    Collector().fileList = list_.get();
-    Collector().resolver = &resolver_;
+    context_.resultsRoot = root_;
+    context_.scriptFolder = root_ + "\\Sample";
+    context_.log = log_.get();
+    context_.fileList = list_.get();
+    context_.resolver = &resolver_;
   }
   void TearDown() override {
-    Collector().resultsRoot.clear();
-    Collector().fileList = nullptr;
-    Collector().resolver = nullptr;
     TerminateRequested = 0;
     WriteFailed = 0;
     DeleteTree(base_);
@@ -109,8 +110,8 @@ class FileCollectorTest : public ::testing::Test {
     FileCollector::CreatePath(path.substr(0, path.rfind('\\')));
     WriteBytes(path, bytes);
   }
-  void Copy(const std::string& value) {
-    FileCollector(dest_, log_.get(), value, root_, root_ + "\\Sample", "N").Run(FileCollector::Mode::Copy);
+  void Copy(const std::string& value, const std::string& name = "N") {
+    FileCollector(context_, name, value).Run(FileCollector::Mode::Copy);
   }
   // The mirrored name of a source file below the action folder.
   std::string Mirrored(const std::string& relative) const {
@@ -129,8 +130,10 @@ class FileCollectorTest : public ::testing::Test {
   }
 
   std::string base_, root_, src_, dest_;
-  std::unique_ptr<LineFileWriter> log_, list_;
+  std::unique_ptr<LineFileWriter> log_;
+  std::unique_ptr<FileList> list_;
   PathResolver resolver_;
+  CollectorContext context_;
 };
 
 TEST_F(FileCollectorTest, CopiesAPatternAndWithSubfoldersItsTree) {
@@ -201,8 +204,7 @@ TEST_F(FileCollectorTest, AFailedCopyIsAnErrorAndLeavesNothing) {
   const std::string blocked = root_ + "\\Sample\\M";
   CreateDirectoryA(blocked.c_str(), nullptr);
   WriteBytes(blocked + "\\" + src_.substr(0, 1), "in the way");
-  FileCollector(blocked, log_.get(), src_ + "\\free.log", root_, root_ + "\\Sample", "M")
-      .Run(FileCollector::Mode::Copy);
+  Copy(src_ + "\\free.log", "M");
   EXPECT_EQ("ERROR,Unable to copy file " + src_ + "\\free.log (error 3)", Log()[4]);
   EXPECT_TRUE(Listed().empty());
   EXPECT_FALSE(WriteFailed);
@@ -213,8 +215,8 @@ TEST_F(FileCollectorTest, NeverSearchesTheResultsRoot) {
   WriteBytes(base_ + "\\top.log", "top");
   Put("a.log", "a");
   // The root as the run may spell it: another case and a "." component.
-  FileCollector(dest_, log_.get(), base_ + "\\*.log /s", base_ + "\\.\\~qx_temp", root_ + "\\Sample", "N")
-      .Run(FileCollector::Mode::Copy);
+  context_.resultsRoot = base_ + "\\.\\~qx_temp";
+  Copy(base_ + "\\*.log /s");
   const std::map<std::string, std::string> listed = Listed();
   EXPECT_EQ(2u, listed.size());
   for (const auto& entry : listed) EXPECT_EQ(std::string::npos, entry.second.find("~QX_TEMP")) << entry.first;
@@ -227,9 +229,12 @@ TEST_F(FileCollectorTest, SkipsWhatCannotBeResolvedAndStopsWhenAsked) {
                                       "ERROR,Unable to resolve path (#QIRNOSUCHVAR#\\*.log)", "DEBUG,Scan All Drives",
                                       "ERROR,File operation skipped"}),
             Log());
+  // A name that would leave the script folder.
+  Copy(src_ + "\\*.log", "..");
+  EXPECT_EQ("ERROR,Unusable name ..: file operation skipped", Log().back());
   TerminateRequested = 1;
   Copy(src_ + "\\*.log /s");
-  EXPECT_EQ(6u, Log().size()) << "after the option and start lines nothing";
+  EXPECT_EQ(7u, Log().size()) << "after the option and start lines nothing";
   EXPECT_TRUE(Listed().empty());
 }
 
@@ -250,7 +255,7 @@ TEST_F(FileCollectorTest, ListsThirteenFieldsPerFile) {
   SetFileAttributesA((src_ + "\\a,b.txt").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
 
   const std::string csv = root_ + "\\Sample\\N.csv";
-  FileCollector collector(csv, log_.get(), src_ + "\\*.*", root_, root_ + "\\Sample", "N");
+  FileCollector collector(context_, "N", src_ + "\\*.*");
   collector.Run(FileCollector::Mode::List);
   collector.ListFileVersion(src_ + "\\missing.txt");
   SetFileAttributesA((src_ + "\\a,b.txt").c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -18,22 +18,17 @@ namespace {
 
 using namespace testfiles;
 
-// A results root with its own file list, set as the collector's shared state for the
-// test and reset afterwards.
+// A results root with its own file list.
 class FileListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = TempFolder("qir_filelist");
     Clear(root_);
     CreateDirectoryA((root_ + "\\Sub").c_str(), nullptr);
-    list_.reset(new LineFileWriter(root_ + "\\FileList.csv"));
-    list_->AppendLine("<FILE_LIST_START>");
-    Collector().resultsRoot = root_;
-    Collector().fileList = list_.get();
+    list_.reset(new FileList(root_));
+    list_->WriteStartMarker();
   }
   void TearDown() override {
-    Collector().resultsRoot.clear();
-    Collector().fileList = nullptr;
     WriteFailed = 0;
     TerminateRequested = 0;
     Clear(root_);
@@ -63,7 +58,7 @@ class FileListTest : public ::testing::Test {
   }
 
   std::string root_;
-  std::unique_ptr<LineFileWriter> list_;
+  std::unique_ptr<FileList> list_;
 };
 
 TEST_F(FileListTest, LinesCarryTheCrcNameAndComment) {
@@ -73,11 +68,11 @@ TEST_F(FileListTest, LinesCarryTheCrcNameAndComment) {
   const std::string chunk(16384, 'c'), chunkPlus = chunk + "+";
   Put("chunk16384.bin", chunk);
   Put("chunk16385.bin", chunkPlus);
-  AddToFileList("a.txt", "C:\\from\\a.txt");
-  AddToFileList("empty.txt", "");
-  AddToFileList("chunk16384.bin", "");
-  AddToFileList("chunk16385.bin", "");
-  AddToFileList("missing.txt", "");
+  list_->AddToFileList("a.txt", "C:\\from\\a.txt");
+  list_->AddToFileList("empty.txt", "");
+  list_->AddToFileList("chunk16384.bin", "");
+  list_->AddToFileList("chunk16385.bin", "");
+  list_->AddToFileList("missing.txt", "");
   std::vector<std::string> expected = {
       "<FILE_LIST_START>",
       "CBF43926,a.txt,C:\\from\\a.txt",
@@ -95,10 +90,10 @@ TEST_F(FileListTest, ExternalFilesAreThoseNotRegistered) {
   Put("ext.txt", "ext");
   Put("Sub\\y.txt", "y");
   Put("Sub\\FileList.csv", "not the list");
-  AddToFileList("Activity Log.csv", "");
-  AddToFileList("a,b.txt", "");
-  AddToFileList(RelativeToResultsRoot(root_ + "\\Sub\\x.txt"), "");
-  ListExternalFiles();
+  list_->AddToFileList("Activity Log.csv", "");
+  list_->AddToFileList("a,b.txt", "");
+  list_->AddToFileList(list_->RelativeToResultsRoot(root_ + "\\Sub\\x.txt"), "");
+  list_->ListExternalFiles();
   std::vector<std::string> lines = Lines();
   ASSERT_EQ(9u, lines.size());
   EXPECT_EQ(Crc("x") + ",Sub\\x.txt,", lines[3]);

@@ -13,6 +13,7 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "QXTProcessList.h"
+#include "VersionLogic.h"
 #include "TestFiles.h"
 
 namespace {
@@ -262,7 +263,10 @@ TEST(ProcessList, ChoosesTheSourceByPlatformAndFallsBackToTheSnapshot) {
     sources.snapshot = [&] { return c.snapshot; };
     {
       LineFileWriter log(logPath);
-      QXTProcessList action(output, &log, sources);
+      CollectorContext context;
+      context.scriptFolder = folder;
+      context.log = &log;
+      QXTProcessList action(context, "Processes", sources);
       EXPECT_TRUE(action.Run()) << c.what;
     }
     EXPECT_EQ(c.nt ? 1 : 0, performanceCalls) << c.what;
@@ -295,7 +299,12 @@ TEST(ProcessList, ListsTheRunningProcessesIncludingThisOne) {
   const bool fromPerformanceData = !QXTProcessList::NamesFromPerformanceData().empty();
   {
     LineFileWriter log(logPath);
-    QXTProcessList action(output, &log);
+    const VersionLogic platform(&log);
+    CollectorContext context;
+    context.scriptFolder = folder;
+    context.log = &log;
+    context.versionLogic = &platform;
+    QXTProcessList action(context, "Processes", "");
     EXPECT_TRUE(action.Run());
   }
   std::vector<std::string> names = Lines(ReadAll(output));

@@ -10,6 +10,7 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "QXTRegistry.h"
+#include "RegistryRoots.h"
 #include "TestFiles.h"
 
 namespace {
@@ -62,7 +63,10 @@ class RegistryDump : public ::testing::Test {
 
   std::vector<std::string> RunDump(const std::string& keyText) {
     LineFileWriter log(logPath_);
-    QXTRegistry dump(output_, &log, keyText);
+    CollectorContext context;
+    context.scriptFolder = folder_;
+    context.log = &log;
+    QXTRegistry dump(context, "Run", keyText);
     EXPECT_TRUE(dump.Run());
     return LogEntries(logPath_);
   }
@@ -212,14 +216,14 @@ TEST(RegistryDataText, FormatsEachTypeAsTheExportFormDoes) {
 }
 
 TEST(RegistryRootByName, AcceptsTheFiveRootsInAnyCaseOnly) {
-  EXPECT_EQ(HKEY_CLASSES_ROOT, QXTRegistry::RootByName("hkey_classes_root"));
-  EXPECT_EQ(HKEY_CURRENT_CONFIG, QXTRegistry::RootByName("HKEY_CURRENT_CONFIG"));
-  EXPECT_EQ(HKEY_CURRENT_USER, QXTRegistry::RootByName("Hkey_Current_User"));
-  EXPECT_EQ(HKEY_LOCAL_MACHINE, QXTRegistry::RootByName("HKEY_LOCAL_MACHINE"));
-  EXPECT_EQ(HKEY_USERS, QXTRegistry::RootByName("HKEY_USERS"));
-  EXPECT_EQ(nullptr, QXTRegistry::RootByName("HKLM"));
-  EXPECT_EQ(nullptr, QXTRegistry::RootByName("HKEY_PERFORMANCE_DATA"));
-  EXPECT_EQ(nullptr, QXTRegistry::RootByName(""));
+  EXPECT_EQ(HKEY_CLASSES_ROOT, RegistryRootByName("hkey_classes_root"));
+  EXPECT_EQ(HKEY_CURRENT_CONFIG, RegistryRootByName("HKEY_CURRENT_CONFIG"));
+  EXPECT_EQ(HKEY_CURRENT_USER, RegistryRootByName("Hkey_Current_User"));
+  EXPECT_EQ(HKEY_LOCAL_MACHINE, RegistryRootByName("HKEY_LOCAL_MACHINE"));
+  EXPECT_EQ(HKEY_USERS, RegistryRootByName("HKEY_USERS"));
+  EXPECT_EQ(nullptr, RegistryRootByName("HKLM"));
+  EXPECT_EQ(nullptr, RegistryRootByName("HKEY_PERFORMANCE_DATA"));
+  EXPECT_EQ(nullptr, RegistryRootByName(""));
 }
 
 }  // namespace

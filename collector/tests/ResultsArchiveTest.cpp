@@ -176,7 +176,7 @@ class ResultsArchiveTest : public ::testing::Test {
 
 TEST_F(ResultsArchiveTest, ArchivesTheTreeAndEmptiesTheRoot) {
   std::map<std::string, std::string> files = MakeTree();
-  ResultsArchive(result_, root_).Compress();
+  ResultsArchive(result_, root_, NoStatus()).Compress();
   EXPECT_EQ(0, WriteFailed.load());
   EXPECT_EQ(0, TerminateRequested.load());
   EXPECT_TRUE(FileExists(root_)) << "the run driver removes the root itself";
@@ -209,7 +209,7 @@ TEST_F(ResultsArchiveTest, BlockCountsFollowTheSizes) {
   WriteFileBytes(root_ + "\\empty.txt", "");
   WriteFileBytes(root_ + "\\k1024.bin", Pattern(1024, 4));
   WriteFileBytes(root_ + "\\k1025.bin", Pattern(1025, 5));
-  ResultsArchive(result_, root_).Compress();
+  ResultsArchive(result_, root_, NoStatus()).Compress();
   // Headers 3, data 0 + 2 + 3, end 2.
   std::string tarStream = Gunzip(result_);
   EXPECT_EQ((3 + 5 + 2) * 512u, tarStream.size());
@@ -217,14 +217,14 @@ TEST_F(ResultsArchiveTest, BlockCountsFollowTheSizes) {
 }
 
 TEST_F(ResultsArchiveTest, EmptyRootGivesTheTwoEndBlocks) {
-  ResultsArchive(result_, root_).Compress();
+  ResultsArchive(result_, root_, NoStatus()).Compress();
   EXPECT_EQ(0, WriteFailed.load());
   EXPECT_EQ(std::string(1024, '\0'), Gunzip(result_));
 }
 
 TEST_F(ResultsArchiveTest, ResultFileThatCannotBeCreatedKeepsTheResults) {
   MakeTree();
-  ResultsArchive(base_ + "\\missing\\Results.tgz", root_).Compress();
+  ResultsArchive(base_ + "\\missing\\Results.tgz", root_, NoStatus()).Compress();
   EXPECT_EQ(1, WriteFailed.load());
   EXPECT_EQ(1, TerminateRequested.load());
   EXPECT_TRUE(FileExists(root_ + "\\Sample\\Run.txt"));
@@ -236,7 +236,7 @@ TEST_F(ResultsArchiveTest, FileHeldOpenIsSkippedAndTheRestArchived) {
   WriteFileBytes(root_ + "\\free.txt", "free");
   HANDLE held = CreateFileA((root_ + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, held);
-  ResultsArchive(result_, root_).Compress();
+  ResultsArchive(result_, root_, NoStatus()).Compress();
   CloseHandle(held);
   EXPECT_EQ(1, WriteFailed.load());
   EXPECT_EQ(0, TerminateRequested.load()) << "archiving goes on";
@@ -257,7 +257,7 @@ TEST_F(ResultsArchiveTest, FileTooLargeForTheSizeFieldIsRefused) {
     if (!sparse) GTEST_SKIP() << "no room for an 8 GiB file here";
   }
   WriteFileBytes(root_ + "\\small.txt", "small");
-  ResultsArchive(result_, root_).Compress();
+  ResultsArchive(result_, root_, NoStatus()).Compress();
   EXPECT_EQ(1, WriteFailed.load());
   EXPECT_TRUE(FileExists(big)) << "a refused file stays";
   std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
@@ -291,7 +291,7 @@ class SinkArchive : public ResultsArchive {
  public:
   SinkArchive(const std::string& result, const std::string& root, int failAtWrite, bool failClose,
               std::function<void(int)> onWrite = nullptr)
-      : ResultsArchive(result, root), failAtWrite_(failAtWrite), failClose_(failClose), onWrite_(onWrite) {}
+      : ResultsArchive(result, root, NoStatus()), failAtWrite_(failAtWrite), failClose_(failClose), onWrite_(onWrite) {}
   std::string written;
 
  protected:

@@ -45,7 +45,7 @@ class ScriptWalkerCount : public ::testing::Test {
     CollectorApp app;
     app.xmlFile = ScriptPath();
     app.outFile = folder_ + "\\Results.tgz";
-    CollectionRun run(app.outFile, app);
+    CollectionRun run(app.outFile, app, NoStatus());
     return run.Run(RunMode::Counting);
   }
 

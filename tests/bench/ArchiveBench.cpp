@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   QueryPerformanceFrequency(&frequency);
   const double cpuBefore = CpuSeconds();
   QueryPerformanceCounter(&start);
-  ResultsArchive(resultFile, resultsRoot).Compress();
+  ResultsArchive(resultFile, resultsRoot, NoStatus()).Compress();
   QueryPerformanceCounter(&end);
   const double cpu = CpuSeconds() - cpuBefore;
 

@@ -1,0 +1,195 @@
+// The run driver: the counting pass, the worker's collecting pass, the end of a run
+// (file list completed and signed, archive), the messages and the exit code.
+#include "RunDriver.h"
+
+#include <windows.h>
+
+#include <exception>
+
+#include "CollectionRun.h"
+#include "CollectorState.h"
+#include "Handles.h"
+#include "ResultsArchive.h"
+#include "TextCatalogue.h"
+#include "TextFormat.h"
+
+namespace {
+
+// A result file that can never be a file: the counting pass's results root falls back
+// to the program folder, where it writes nothing.
+const char kCountingResultFile[] = "*:?*";
+
+const char kWarningMessage[] =
+    "QIR Tool result file name:  %s\nQIR Tool result file size:  %d KB\n\nIMPORTANT: The information in the file is "
+    "stored in an easily readable format. You might want to encrypt the file before sending it to your support "
+    "representative.";
+const char kWarningSizeMessage[] =
+    "\n\nThe file exceeds 1.44 MB and might be inappropriate to transmit as an e-mail attachment over a "
+    "low-bandwidth Internet connection.";
+
+// The view of a silent run without a display: it shows nothing and asks nothing.
+class NoView : public RunView {
+ public:
+  End Show(long, const std::function<void()>&) override { return End::NotShown; }
+  std::string AskResultFile() override { return std::string(); }
+  void ShowMessage(const std::string&, const std::string&) override {}
+  void SetProgress(const std::string&, int) override {}
+  void SetDetail(const std::string&) override {}
+};
+
+// An exception that escaped the collecting pass: the run ends as a failed write, with
+// a line that says what is known of it.
+void ReportUnexpected(CollectionRun& run, const char* what) {
+  RaiseWriteFailure();
+  try {
+    const std::string& script = run.CurrentScript();
+    LogEvent(run.ActivityLog(), LogLevel::CriticalError,
+             "Unexpected error" + (script.empty() ? std::string() : " in XML file " + script) +
+                 ", the run stops: " + what);
+  } catch (...) {
+    // Without memory even for the line, the write-error message still tells.
+  }
+}
+
+}  // namespace
+
+RunDriver::RunDriver(const CollectorApp& app) : app_(app), silent_(app.silent && !app.outFile.empty()) {}
+
+int RunDriver::Run(RunView& view) {
+  const long units = CountingPass();
+  TerminateRequested = 0;
+  WriteFailed = 0;
+  switch (view.Show(units, [this, &view] { Collect(view); })) {
+    case RunView::End::RunEnded:
+      break;
+    case RunView::End::NotShown:
+      // No window can be made (no desktop to draw on): a silent run shows nothing
+      // anyway, so it runs without one.
+      if (silent_) {
+        NoView none;
+        Collect(none);
+      }
+      break;
+    case RunView::End::WorkerLeft:
+      // The worker still uses what this process holds: end the process under it
+      // rather than free what it uses.
+      ExitProcess(static_cast<UINT>(ExitCode()));
+  }
+  return ExitCode();
+}
+
+long RunDriver::CountingPass() {
+  try {
+    CollectionRun counting(kCountingResultFile, app_, NoStatus());
+    return counting.Run(RunMode::Counting);
+  } catch (...) {
+    // The bar gets no range; the collecting pass meets the same failure and tells it.
+    return 0;
+  }
+}
+
+void RunDriver::Collect(RunView& view) {
+  try {
+    const std::string path = app_.outFile.empty() ? view.AskResultFile() : app_.outFile;
+    if (path.empty()) return;
+    outcome_ = RunOutcome::Collecting;
+    // A previous result file of the same name goes first; failures show later.
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+    CollectionRun run(path, app_, view);
+    // The remains of an earlier, interrupted run.
+    DeleteTree(run.ResultsRoot());
+    SetFileAttributesA(run.ResultsRoot().c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA(run.ResultsRoot().c_str());
+    CollectingPass(run, view);
+  } catch (...) {
+    // Before the collecting pass began: there is no activity log to tell it in.
+    RaiseWriteFailure();
+  }
+  if (outcome_ != RunOutcome::Collecting) return;
+  if (!WriteFailed) {
+    outcome_ = RunOutcome::Cancelled;
+    return;
+  }
+  outcome_ = RunOutcome::WriteFailed;
+  try {
+    ShowWriteErrorMessage(view);
+  } catch (...) {
+    // Not even the message could be made; the exit code still tells.
+  }
+}
+
+void RunDriver::CollectingPass(CollectionRun& run, RunView& view) {
+  try {
+    run.Run(RunMode::Collecting);
+    if (WriteFailed) return;
+    if (TerminateRequested) {
+      LogEvent(run.ActivityLog(), LogLevel::Information, "User requested termination");
+    } else if (PackResults(run, view)) {
+      outcome_ = RunOutcome::ArchiveWritten;
+      ShowResultMessage(run.ResultFile(), view);
+    }
+    // Succeeds only when the archive has emptied it; otherwise the next run clears it.
+    RemoveDirectoryA(run.ResultsRoot().c_str());
+  } catch (const std::exception& error) {
+    ReportUnexpected(run, error.what());
+  } catch (...) {
+    ReportUnexpected(run, "unknown exception");
+  }
+}
+
+// Completes and signs the file list and writes the archive; true when the archive is
+// whole: no write failed and no cancel came meanwhile.
+bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
+  FileList& list = run.Files();
+  // Registered last, so that its CRC covers the log up to here.
+  list.AddToFileList("Activity Log.csv", "");
+  list.ListExternalFiles();
+  list.WriteEndMarker();
+  if (!WriteFailed && !list.Sign()) RaiseWriteFailure();
+  // A list that could not be completed or signed is not packed as if it were.
+  if (WriteFailed) return false;
+  ResultsArchive(run.ResultFile(), run.ResultsRoot(), view).Compress();
+  return !WriteFailed && !TerminateRequested;
+}
+
+int RunDriver::ExitCode() const {
+  switch (outcome_.load()) {
+    case RunOutcome::ArchiveWritten:
+      return kExitArchiveWritten;
+    case RunOutcome::WriteFailed:
+      return kExitWriteFailed;
+    case RunOutcome::Collecting:
+      // A worker left behind by a cancel: a write that failed so far still counts.
+      return WriteFailed ? kExitWriteFailed : kExitNoResult;
+    default:
+      return kExitNoResult;
+  }
+}
+
+std::string ResultMessageText(const std::string& resultFile, unsigned long long size) {
+  const unsigned long long kb = size < 1024 ? 1 : size / 1024;
+  std::string text =
+      FormatText(GetText("ClearText", "WarningMessage", kWarningMessage), {resultFile, std::to_string(kb)});
+  if (size > 1449999) text += GetText("ClearText", "WarningSizeMessage", kWarningSizeMessage);
+  return text;
+}
+
+// Not with an out file given, and never when silent.
+void RunDriver::ShowResultMessage(const std::string& resultFile, RunView& view) const {
+  if (!app_.outFile.empty() || silent_) return;
+  LARGE_INTEGER size = {};
+  {
+    FileHandle file(CreateFileA(resultFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !GetFileSizeEx(file.get(), &size)) return;
+  }
+  view.ShowMessage(ResultMessageText(resultFile, static_cast<unsigned long long>(size.QuadPart)),
+                   GetText("Tool", "Title", "Qirex Tool"));
+}
+
+void RunDriver::ShowWriteErrorMessage(RunView& view) const {
+  if (silent_) return;
+  view.ShowMessage(GetText("WriteError", "Message", "Check that destination directory\nis not read-only or full."),
+                   GetText("WriteError", "Title", "Qirex Tool Write Error"));
+}
