@@ -37,6 +37,7 @@ run: setup build64
 
 bench: setup build64
 	@bash tests/bench/archive-bench.sh $(WIN64)
+	@bash tests/bench/file-bench.sh $(WIN64)
 
 clean:
 	rm -rf $(BUILD)
