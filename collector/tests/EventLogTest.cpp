@@ -447,12 +447,4 @@ TEST_F(EventLogExport, StopsAtTheNextRecordWhenTerminationIsRequested) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\System Log.csv").c_str()));
 }
 
-TEST_F(EventLogExport, NothingOutsideTheNtFamily) {
-  EventLogCollector::Platform platform;
-  platform.open = [](const std::string&) -> std::unique_ptr<EventLogCollector::LogReader> { return nullptr; };
-  EventLogCollector collector(context_, platform);
-  EXPECT_FALSE(collector.Run());
-  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\Application Log.csv").c_str()));
-}
-
 }  // namespace
