@@ -41,11 +41,11 @@ row() {  # name time-file [in-process output]
   local wall rss user sys
   read -r wall rss user sys <"$1.time"
   awk -v n="$2" -v w="$wall" -v c="$(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}')" -v p="$(mb "$rss")" \
-    'BEGIN {printf "%-36s %8.2f %8.2f %9s\n", n, w, c, p}'
+    'BEGIN {printf "%-40s %8.2f %8.2f %9s\n", n, w, c, p}'
 }
 inside() {  # name program output
   awk -v n="$1" -v w="$(figure "$2" wall_seconds)" -v c="$(figure "$2" cpu_seconds)" \
-    -v p="$(bytes_mb "$(figure "$2" peak_working_set_bytes)")" 'BEGIN {printf "%-36s %8.2f %8.2f %9s\n", n, w, c, p}'
+    -v p="$(bytes_mb "$(figure "$2" peak_working_set_bytes)")" 'BEGIN {printf "%-40s %8.2f %8.2f %9s\n", n, w, c, p}'
 }
 ratio() {  # name ours-time-file peer-time-file
   local ours_wall ours_rss ours_user ours_sys peer_wall peer_rss peer_user peer_sys
@@ -54,18 +54,18 @@ ratio() {  # name ours-time-file peer-time-file
   awk -v n="$1" -v ow="$ours_wall" -v pw="$peer_wall" -v oc="$(awk -v u="$ours_user" -v s="$ours_sys" 'BEGIN {print u + s}')" \
     -v pc="$(awk -v u="$peer_user" -v s="$peer_sys" 'BEGIN {print u + s}')" -v om="$ours_rss" -v pm="$peer_rss" \
     'function r(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
-     BEGIN {printf "%-36s %8s %8s %9s\n", n, r(ow, pw), r(oc, pc), r(om, pm)}'
+     BEGIN {printf "%-40s %8s %8s %9s\n", n, r(ow, pw), r(oc, pc), r(om, pm)}'
 }
 
 echo
-printf '%-36s %8s %8s %9s\n' "" "wall s" "cpu s" "peak MB"
+printf '%-40s %8s %8s %9s\n' "" "wall s" "cpu s" "peak MB"
 inside "FILES /s: collector (in process)" "$work/copy.out"
 row "$work/copy" "FILES /s: collector (Wine process)"
 row "$work/xcopy" "xcopy /s /i (Wine process)"
 ratio "ratio collector / xcopy" "$work/copy" "$work/xcopy"
 echo
-inside "FILE_VERSIONS /s: collector (in proc.)" "$work/list.out"
-row "$work/list" "FILE_VERSIONS /s: collector (Wine)"
+inside "FILE_VERSIONS /s: collector (in process)" "$work/list.out"
+row "$work/list" "FILE_VERSIONS /s: collector (Wine process)"
 row "$work/dir" "dir /s /a (Wine process)"
 ratio "ratio collector / dir" "$work/list" "$work/dir"
 
