@@ -26,14 +26,14 @@ endforeach()
 
 include(GoogleTest)
 
-# qir_add_gtest(NAME SOURCES ... LIBS ...): one GoogleTest program, its cases discovered
-# under Wine before the tests run.
+# qir_add_gtest(NAME SOURCES ... LIBS ... [PROPERTIES ...]): one GoogleTest program, its
+# cases discovered under Wine before the tests run; PROPERTIES apply to every case.
 function(qir_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} gmock gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-                       PROPERTIES LABELS unit)
+                       PROPERTIES LABELS unit ${T_PROPERTIES})
 endfunction()

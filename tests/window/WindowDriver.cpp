@@ -92,7 +92,9 @@ HWND WaitFor(Kind kind, DWORD timeout) {
   const DWORD start = GetTickCount();
   for (;;) {
     for (HWND w : ChildWindows())
-      if (KindOf(w) == kind) return w;
+      // The save dialog exists before its initialisation has filled the name box; it
+      // is shown once that is done.
+      if (KindOf(w) == kind && (kind != Kind::SaveDialog || IsWindowVisible(w))) return w;
     if (GetTickCount() - start >= timeout) return nullptr;
     Sleep(50);
   }
