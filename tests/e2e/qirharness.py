@@ -275,10 +275,11 @@ FILE_LIST_START = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
 FILE_LIST_END = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
 
 
-def file_list_entries(testcase, members):
+def file_list_entries(testcase, members, comments=None):
     """The names of the archived file list registered before "<EXTERNAL_FILES>" and
     those found after it. Checks the markers (both carrying the same integrity value)
-    and that every entry names an archived file whose bytes match its CRC."""
+    and that every entry names an archived file whose bytes match its CRC. Comments
+    must be empty unless a dict is given to collect them by name."""
     lines = log_lines(members["FileList.csv"])
     start, end = FILE_LIST_START.match(lines[0]), FILE_LIST_END.match(lines[-1])
     testcase.assertIsNotNone(start, lines[0])
@@ -290,7 +291,10 @@ def file_list_entries(testcase, members):
         if index == external:
             continue
         crc, name, comment = line.split(",", 2)
-        testcase.assertEqual(comment, "")
+        if comments is None:
+            testcase.assertEqual(comment, "")
+        else:
+            comments[name] = comment
         member = name.replace("\\", "/")
         testcase.assertIn(member, members, line)
         testcase.assertEqual(crc, crc_text(members[member]), "CRC of %s" % name)
