@@ -7,7 +7,7 @@ HOST       := $(BUILD)/host
 WINE_RUN   := $(WIN64)/wine-run.sh
 RUN_OUT    := $(BUILD)/run
 
-.PHONY: all setup configure build build64 build32 buildhost test run bench clean
+.PHONY: all setup configure build build64 build32 buildhost test run bench sheet screenshots clean
 
 all: build
 
@@ -48,6 +48,16 @@ run: setup build64
 bench: setup build64 buildhost
 	@bash tests/bench/archive-bench.sh $(WIN64)
 	@bash tests/bench/verify-bench.sh $(WIN64) $(HOST)
+	@bash tests/bench/file-bench.sh $(WIN64)
+	@python3 tests/bench/startup-bench.py $(WIN64)
+
+# The configurator's sheet on a sample task, on the X display in DISPLAY.
+sheet: setup build64
+	@python3 tools/sample_task.py $(WIN64)
+
+# The README's pictures of the configurator, taken under a private Xvfb display.
+screenshots: setup build64
+	@python3 tools/screenshots.py $(WIN64)
 
 clean:
 	rm -rf $(BUILD)

@@ -13,7 +13,9 @@
 #include "LineFileWriter.h"
 #include "PathResolver.h"
 #include "QXTActiveDir.h"
+#include "QXTEventLog.h"
 #include "QXTExecute.h"
+#include "QXTFile.h"
 #include "QXTProcessList.h"
 #include "QXTRegistry.h"
 #include "ScriptDocument.h"
@@ -156,12 +158,13 @@ class Walker {
     if (SameName(section, "FILES")) {
       if (!Counted(kUnitsFiles)) {
         status.SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
-        // The file collector arrives with its own work; the units still step.
+        FileCollector(context_, name, value).Run(FileCollector::Mode::Copy);
         status.SetProgress("", kUnitsFiles);
       }
     } else if (SameName(section, "FILE_VERSIONS")) {
       if (!Counted(kUnitsFileVersions)) {
         status.SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
+        FileCollector(context_, name, value).Run(FileCollector::Mode::List);
         status.SetProgress("", kUnitsFileVersions);
       }
     } else if (SameName(section, "REGISTRY")) {
@@ -187,7 +190,7 @@ class Walker {
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "EVENT_LOGS")) {
       if (!Counted(kUnitsEventLogs)) {
         status.SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
-        // The event log collector arrives with its own work; the units still step.
+        EventLogCollector(context_, name, value).Run();
         status.SetProgress("", kUnitsEventLogs);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "PROCESS_LIST")) {

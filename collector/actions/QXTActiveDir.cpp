@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <comdef.h>
 
-#include <cstring>
 #include <memory>
 
 #include "ADSI.h"
 #include "AdsClient.h"
 #include "CollectorState.h"
 #include "FileList.h"
+#include "NameCheck.h"
 #include "ScriptDocument.h"
 
 namespace {
@@ -51,26 +51,15 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-// Whether a file name the script gives stays a file of the script folder: one plain
-// name (no separator, drive, stream or root, not "." or ".."), no character a file
-// name cannot hold, no reserved device name (also with an extension: "nul.csv" is the
-// device), nothing the platform strips from the end (a trailing dot or blank), and a
-// full path that fits. Anything else could write outside the folder, block on a
-// device or fail the results write of the whole run.
-bool IsPlainFileName(const std::string& name, size_t folderLength) {
-  if (name.empty() || folderLength + 1 + name.size() >= MAX_PATH) return false;
-  for (unsigned char c : name)
-    if (c < 32 || std::strchr("\\/:*?\"<>|", c)) return false;
-  if (name.back() == '.' || name.back() == ' ') return false;
-  std::string base = name.substr(0, name.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-  for (const char* device : kDevices)
-    if (SameName(base, device)) return false;
-  if (base.size() == 4 && (SameName(base.substr(0, 3), "COM") || SameName(base.substr(0, 3), "LPT")) &&
-      base[3] >= '1' && base[3] <= '9')
-    return false;
-  return true;
+// Whether a file name the script gives stays a file of the script folder: a safe
+// name, and besides no character a file name cannot hold, nothing the platform strips
+// from the end (a trailing dot or blank: "x.." would be the folder itself) and a full
+// path that fits. Anything else could write outside the folder, block on a device or
+// fail the results write of the whole run.
+bool IsDumpFileName(const std::string& name, size_t folderLength) {
+  if (!IsSafeName(name) || folderLength + 1 + name.size() >= MAX_PATH) return false;
+  if (name.find_first_of("*?\"<>|") != std::string::npos) return false;
+  return name.back() != '.' && name.back() != ' ';
 }
 
 // One object's line: the values' texts in the order the directory gave them, a comma
@@ -110,7 +99,7 @@ DirectoryDump::DirectoryDump(const CollectorContext& context, ScriptElement* ele
 
 bool DirectoryDump::Run() {
   LineFileWriter* log = context_.log;
-  if (!IsPlainFileName(fileName_, context_.scriptFolder.size())) {
+  if (!IsDumpFileName(fileName_, context_.scriptFolder.size())) {
     LogEventF(log, LogLevel::Error, "Refused active directory dump file name: %s", fileName_.c_str());
     return false;
   }

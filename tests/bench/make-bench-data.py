@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Makes the archive benchmark's results folder: a few hundred MB shaped like a big
-collection run (logs and dumps that compress well, copied binaries that do not, many
-small files in script folders, a few large exports). The same bytes every time, so
-figures of different runs compare; made once and kept while its stamp matches. Its
-file list names every file with its CRC-32, as the collector's does; the benchmark signs
-it before archiving."""
+"""Makes the benchmarks' data: for the archive benchmark ("results", the default) a
+results folder of a few hundred MB shaped like a big collection run (logs and dumps
+that compress well, copied binaries that do not, many small files in script folders, a
+few large exports), with a file list naming every file with its CRC-32 as the
+collector's does (the benchmark signs it before archiving); for the file benchmark
+("files") a tree of 10,000 small files in 100 folders and three large ones. The same
+bytes every time, so figures of different runs compare; made once and kept while its
+stamp matches."""
 import os
 import random
 import shutil
@@ -95,17 +97,29 @@ def file_list(root):
     return ("\r\n".join(lines) + "\r\n").encode("latin-1")
 
 
+def make_file_tree(root):
+    rng = random.Random(11)
+    for top in range(10):
+        for sub in range(10):
+            for i in range(100):
+                path = os.path.join(root, "t%d" % top, "s%d" % sub, "f%03d.dat" % i)
+                write(path, rng.randbytes(rng.randrange(100, 4096)))
+    for name, size in (("large1.bin", 48 * MB), ("large2.bin", 32 * MB), ("large3.bin", 16 * MB)):
+        write(os.path.join(root, name), rng.randbytes(size))
+
+
 def main():
     root = sys.argv[1]
+    kind = sys.argv[2] if len(sys.argv) > 2 else "results"
     stamp = os.path.join(os.path.dirname(root), os.path.basename(root) + ".stamp")
-    if os.path.exists(stamp) and open(stamp).read() == VERSION and os.path.isdir(root):
+    if os.path.exists(stamp) and open(stamp).read() == VERSION + kind and os.path.isdir(root):
         return
     if os.path.isdir(root):
         shutil.rmtree(root)
-    print("bench: making the results folder %s (once)" % root, flush=True)
-    make(root)
+    print("bench: making the %s folder %s (once)" % (kind, root), flush=True)
+    (make_file_tree if kind == "files" else make)(root)
     with open(stamp, "w") as f:
-        f.write(VERSION)
+        f.write(VERSION + kind)
 
 
 if __name__ == "__main__":

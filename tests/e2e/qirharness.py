@@ -19,6 +19,8 @@ QIRTOOL = BIN / "QIRTool.exe"
 QIRSIGN = BIN / "QIRSign.exe"
 QIRVERIFY = BIN / "QIRVerify.exe"
 DRIVER = BUILD / "tests" / "WindowDriver.exe"
+SHEET_DRIVER = BUILD / "tests" / "SheetDriver.exe"
+KESTRUNE = BIN / "Kestrune32.exe"
 PREFIX = BUILD / "wineprefix"
 
 LOG_LINE = re.compile(
@@ -273,10 +275,11 @@ FILE_LIST_START = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
 FILE_LIST_END = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
 
 
-def file_list_entries(testcase, members):
+def file_list_entries(testcase, members, comments=None):
     """The names of the archived file list registered before "<EXTERNAL_FILES>" and
     those found after it. Checks the markers (both carrying the same integrity value)
-    and that every entry names an archived file whose bytes match its CRC."""
+    and that every entry names an archived file whose bytes match its CRC. Comments
+    must be empty unless a dict is given to collect them by name."""
     lines = log_lines(members["FileList.csv"])
     start, end = FILE_LIST_START.match(lines[0]), FILE_LIST_END.match(lines[-1])
     testcase.assertIsNotNone(start, lines[0])
@@ -288,9 +291,62 @@ def file_list_entries(testcase, members):
         if index == external:
             continue
         crc, name, comment = line.split(",", 2)
-        testcase.assertEqual(comment, "")
+        if comments is None:
+            testcase.assertEqual(comment, "")
+        else:
+            comments[name] = comment
         member = name.replace("\\", "/")
         testcase.assertIn(member, members, line)
         testcase.assertEqual(crc, crc_text(members[member]), "CRC of %s" % name)
         (registered if index < external else found).append(name)
     return registered, found
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+class Driver:
+    """A window driver (the collector's by default) in the suite's Wine prefix: one
+    command per line, one answer line back, its fields as name=value separated by tabs."""
+
+    def __init__(self, exe=None):
+        self.proc = subprocess.Popen([str(WINE_RUN), str(exe or DRIVER)], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+    def raw(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline().rstrip("\r\n")
+        if not answer:
+            raise RuntimeError("driver ended on %r" % line)
+        return answer
+
+    def __call__(self, line):
+        answer = self.raw(line)
+        if not answer.startswith("ok"):
+            raise AssertionError("%s -> %s" % (line, answer))
+        fields = {}
+        for part in answer[3:].split("\t"):
+            if "=" in part:
+                key, value = part.split("=", 1)
+                fields[key] = unescape(value)
+        return fields
+
+    def close(self):
+        try:
+            self.raw("kill")
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.close()
+        except (OSError, RuntimeError, ValueError):
+            pass
+        self.proc.wait(timeout=30)
+        self.proc.stdout.close()
