@@ -135,6 +135,8 @@ std::vector<std::wstring> DirectoryDump::ForestTrees() {
   }
   for (unsigned i = 0; i < count; ++i)
     if (found[i].length()) trees.emplace_back(static_cast<const wchar_t*>(found[i]));
+  // A forest has at least one tree: none means that none of their names could be read.
+  if (trees.empty()) LogEvent(context_.log, LogLevel::Warning, "Active directory forest lists no tree to search");
   return trees;
 }
 

@@ -14,13 +14,6 @@ class ScriptElement;
 
 class DirectoryDump {
  public:
-  // One SEARCH element: its scope, its filter body and the attributes to report.
-  struct Search {
-    std::string scope;
-    std::string filter;
-    std::vector<std::string> attributes;
-  };
-
   // Reads the element's DUMP and SEARCH children; the output name defaults to
   // "ADS_Info.csv".
   DirectoryDump(const CollectorContext& context, ScriptElement* element);
@@ -32,11 +25,16 @@ class DirectoryDump {
   // activity log beside the header lines, never an empty result that looks complete.
   bool Run();
 
-  const std::string& FileName() const { return fileName_; }
-  const std::vector<Search>& Searches() const { return searches_; }
-
  private:
-  // The distinguished names of the forest's trees; a failure is logged.
+  // One SEARCH element: its scope, its filter body and the attributes to report.
+  struct Search {
+    std::string scope;
+    std::string filter;
+    std::vector<std::string> attributes;
+  };
+
+  // The distinguished names of the forest's trees; a failure, or a forest without a
+  // tree to search, is logged.
   std::vector<std::wstring> ForestTrees();
   void RunSearch(const Search& search, const std::vector<std::wstring>& trees, LineFileWriter& out);
   void DumpTree(const Search& search, const std::string& header, const std::wstring& tree, LineFileWriter& out);

@@ -143,6 +143,18 @@ TEST_F(DirectoryDumpTest, FailuresAreWarningsBesideTheHeaders) {
   EXPECT_EQ("WARNING,Active directory trees could not be enumerated: 0x80004001", log[0]);
   EXPECT_EQ((Lines{"all,(objectClass=user),mail", "all,(cn=Bob Baker),cn"}), Output());
 
+  // A forest whose only tree's name cannot be translated has nothing to search.
+  DeleteFileA((folder_ + "\\ADS_Info.csv").c_str());
+  DeleteFileA(logPath_.c_str());
+  {
+    FakeForest forest;
+    forest.trees = {L"broken.test"};
+    forest.untranslatable = {L"broken.test"};
+    log = Dump(element);
+  }
+  ASSERT_EQ(2u, log.size());
+  EXPECT_EQ("WARNING,Active directory forest lists no tree to search", log[0]);
+
   // A tree the server does not hold fails; the next tree is still dumped.
   DeleteFileA((folder_ + "\\ADS_Info.csv").c_str());
   DeleteFileA(logPath_.c_str());
