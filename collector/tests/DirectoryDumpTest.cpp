@@ -10,6 +10,7 @@
 
 #include "CollectorState.h"
 #include "DirectoryTestSupport.h"
+#include "Handles.h"
 #include "LineFileWriter.h"
 #include "QXTActiveDir.h"
 #include "ScriptDocument.h"
@@ -32,10 +33,9 @@ class DirectoryDumpTest : public ::testing::Test {
   }
   void TearDown() override {
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder_ + "\\*").c_str(), &found);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+    FindHandle find(FindFirstFileA((folder_ + "\\*").c_str(), &found));
+    for (BOOL more = find.valid(); more; more = FindNextFileA(find.get(), &found))
       DeleteFileA((folder_ + "\\" + found.cFileName).c_str());
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     DeleteFileA(logPath_.c_str());
     RemoveDirectoryA(folder_.c_str());
     TerminateRequested = 0;
