@@ -25,16 +25,9 @@ void EnablePageControls(HWND page, bool enable) {
 
 void ReportPageChange(HWND page) { SendMessageW(GetParent(page), KM_PAGE_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
 
-void LoadPage(const PageHandlers& handlers, HWND page) {
-  TaskContext* ctx = PageContext(page);
-  if (!ctx) return;
-  if (handlers.load) handlers.load(page, *ctx);
-  if (!ctx->editable) EnablePageControls(page, false);
-}
-
 namespace {
 
-// Shown (or told so by "UIPChanged"): an editable page follows the policy lock.
+// Shown, loaded, or told so by "UIPChanged": an editable page follows the policy lock.
 void ApplyPolicyLock(const PageHandlers& handlers, HWND page, TaskContext& ctx) {
   if (!ctx.editable) return;
   int item = ctx.temporary ? handlers.policyTemporary : handlers.policyNamed;
@@ -52,6 +45,16 @@ INT_PTR Answer(HWND page, LRESULT result) {
 }
 
 }  // namespace
+
+void LoadPage(const PageHandlers& handlers, HWND page) {
+  TaskContext* ctx = PageContext(page);
+  if (!ctx) return;
+  if (handlers.load) handlers.load(page, *ctx);
+  if (ctx->editable)
+    ApplyPolicyLock(handlers, page, *ctx);
+  else
+    EnablePageControls(page, false);
+}
 
 INT_PTR PageDispatch(const PageHandlers& handlers, HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
@@ -91,6 +94,14 @@ INT_PTR PageDispatch(const PageHandlers& handlers, HWND page, UINT message, WPAR
     case WM_SHOWWINDOW:
       ApplyPolicyLock(handlers, page, *ctx);
       return FALSE;
+    case WM_HSCROLL:
+      if (handlers.scroll) handlers.scroll(page, *ctx, reinterpret_cast<HWND>(lParam));
+      return TRUE;
+    case WM_SYSCOLORCHANGE:
+      // Common controls (the list view, the trackbar) take the new colours from it.
+      for (HWND child = GetWindow(page, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageW(child, WM_SYSCOLORCHANGE, wParam, lParam);
+      return TRUE;
     case WM_DESTROY:
       if (handlers.destroy) handlers.destroy(page, *ctx);
       RemovePropW(page, kContextProperty);
