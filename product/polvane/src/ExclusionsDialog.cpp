@@ -2,6 +2,7 @@
 // The exclusions dialog and the filter object that runs it on a task's exclusions
 // object: files, folders and patterns the scan leaves out, each with or without its
 // subfolders.
+#include "ListDialog.h"
 #include "PolvaneInternal.h"
 #include "PolvaneResource.h"
 
@@ -12,12 +13,7 @@ namespace {
 using polvane::Exclusion;
 using polvane::Text;
 
-struct ExclusionsEdit {
-  std::vector<Exclusion> entries;
-  bool editable;
-  std::wstring title;
-  std::wstring scope;
-};
+constexpr polvane::ListControls kControls = {IDL_EXCL_LIST, IDE_EXCL_PATH, IDB_EXCL_ADD, IDB_EXCL_REMOVE};
 
 std::wstring Insert(const std::wstring& text, const std::wstring& insert) {
   std::wstring out = text;
@@ -30,89 +26,6 @@ std::wstring RowText(const Exclusion& entry) {
   return entry.subfolders ? entry.path + Text(IDS_EXCL_SUBFOLDERS_MARK) : entry.path;
 }
 
-// The field's path when it may be added: a usable path or pattern not listed yet.
-std::wstring PathToAdd(HWND dialog, const ExclusionsEdit& edit) {
-  wchar_t text[MAX_PATH + 1] = {};
-  GetDlgItemTextW(dialog, IDE_EXCL_PATH, text, MAX_PATH + 1);
-  std::wstring path = text;
-  if (path.empty() || path[0] == L' ' || path.size() >= MAX_PATH || polvane::HasIllegalCharacter(path)) return {};
-  for (const Exclusion& entry : edit.entries)
-    if (CompareStringOrdinal(entry.path.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL) return {};
-  return path;
-}
-
-int Selected(HWND dialog) {
-  return static_cast<int>(SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_GETCURSEL, 0, 0));
-}
-
-void UpdateButtons(HWND dialog, const ExclusionsEdit& edit) {
-  EnableWindow(GetDlgItem(dialog, IDB_EXCL_ADD), edit.editable && !PathToAdd(dialog, edit).empty());
-  EnableWindow(GetDlgItem(dialog, IDB_EXCL_REMOVE), edit.editable && Selected(dialog) != LB_ERR);
-}
-
-void OnInit(HWND dialog, ExclusionsEdit& edit) {
-  SetWindowTextW(dialog, edit.title.c_str());
-  SetDlgItemTextW(dialog, IDT_EXCL_SCOPE, edit.scope.c_str());
-  SendDlgItemMessageW(dialog, IDE_EXCL_PATH, EM_LIMITTEXT, MAX_PATH - 1, 0);
-  for (const Exclusion& entry : edit.entries)
-    SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(RowText(entry).c_str()));
-  EnableWindow(GetDlgItem(dialog, IDE_EXCL_PATH), edit.editable);
-  EnableWindow(GetDlgItem(dialog, IDX_EXCL_SUBFOLDERS), edit.editable);
-  UpdateButtons(dialog, edit);
-}
-
-void OnAdd(HWND dialog, ExclusionsEdit& edit) {
-  Exclusion entry;
-  entry.path = PathToAdd(dialog, edit);
-  if (entry.path.empty()) return;
-  entry.subfolders = IsDlgButtonChecked(dialog, IDX_EXCL_SUBFOLDERS) == BST_CHECKED;
-  edit.entries.push_back(entry);
-  std::wstring text = RowText(entry);
-  LRESULT row = SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-  SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_SETCURSEL, row, 0);
-  SetDlgItemTextW(dialog, IDE_EXCL_PATH, L"");
-  UpdateButtons(dialog, edit);
-  SetFocus(GetDlgItem(dialog, IDE_EXCL_PATH));
-}
-
-void OnRemove(HWND dialog, ExclusionsEdit& edit) {
-  int row = Selected(dialog);
-  if (row == LB_ERR || row >= static_cast<int>(edit.entries.size())) return;
-  edit.entries.erase(edit.entries.begin() + row);
-  SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_DELETESTRING, row, 0);
-  int left = static_cast<int>(edit.entries.size());
-  if (left > 0) SendDlgItemMessageW(dialog, IDL_EXCL_LIST, LB_SETCURSEL, row < left ? row : left - 1, 0);
-  UpdateButtons(dialog, edit);
-}
-
-INT_PTR CALLBACK ExclusionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    OnInit(dialog, *reinterpret_cast<ExclusionsEdit*>(lParam));
-    return TRUE;
-  }
-  auto* edit = reinterpret_cast<ExclusionsEdit*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  if (message != WM_COMMAND || !edit) return FALSE;
-  switch (MAKEWPARAM(LOWORD(wParam), HIWORD(wParam))) {
-    case MAKEWPARAM(IDE_EXCL_PATH, EN_CHANGE):
-    case MAKEWPARAM(IDL_EXCL_LIST, LBN_SELCHANGE):
-      UpdateButtons(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDB_EXCL_ADD, BN_CLICKED):
-      OnAdd(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDB_EXCL_REMOVE, BN_CLICKED):
-      OnRemove(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDOK, BN_CLICKED):
-    case MAKEWPARAM(IDCANCEL, BN_CLICKED):
-      EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    default:
-      return FALSE;
-  }
-}
-
 std::wstring ScopeText(INT kind, LPCWSTR types) {
   std::wstring words = polvane::JoinWords(polvane::SplitWords(types ? types : L""));
   if (kind == POLVANE_KIND_DEFAULT_TYPES)
@@ -120,6 +33,46 @@ std::wstring ScopeText(INT kind, LPCWSTR types) {
   if (kind == POLVANE_KIND_SPECIFIED_TYPES) return Insert(Text(IDS_EXCL_SCOPE_SPECIFIED), words);
   return Text(IDS_EXCL_SCOPE_ALL);
 }
+
+class ExclusionsDialog final : public polvane::ListDialog {
+ public:
+  ExclusionsDialog(const std::vector<Exclusion>& entries, bool editable, std::wstring title, std::wstring scope)
+      : ListDialog(kControls, editable), entries(entries), title_(std::move(title)), scope_(std::move(scope)) {}
+
+  std::vector<Exclusion> entries;
+
+ private:
+  void Init(HWND dialog) override {
+    SetWindowTextW(dialog, title_.c_str());
+    SetDlgItemTextW(dialog, IDT_EXCL_SCOPE, scope_.c_str());
+    SendDlgItemMessageW(dialog, IDE_EXCL_PATH, EM_LIMITTEXT, MAX_PATH - 1, 0);
+    EnableWindow(GetDlgItem(dialog, IDX_EXCL_SUBFOLDERS), editable());
+    for (const Exclusion& entry : entries) AddRow(dialog, RowText(entry));
+  }
+
+  // A usable path or pattern that is not listed yet (in any case).
+  std::wstring EntryToAdd(HWND dialog) const override {
+    wchar_t text[MAX_PATH + 1] = {};
+    GetDlgItemTextW(dialog, IDE_EXCL_PATH, text, MAX_PATH + 1);
+    std::wstring path = text;
+    if (path.empty() || path[0] == L' ' || path.size() >= MAX_PATH || polvane::HasIllegalCharacter(path)) return {};
+    for (const Exclusion& entry : entries)
+      if (CompareStringOrdinal(entry.path.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL) return {};
+    return path;
+  }
+
+  std::wstring Add(HWND dialog, const std::wstring& path) override {
+    Exclusion entry;
+    entry.path = path;
+    entry.subfolders = IsDlgButtonChecked(dialog, IDX_EXCL_SUBFOLDERS) == BST_CHECKED;
+    entries.push_back(entry);
+    return RowText(entry);
+  }
+  void Remove(size_t row) override { entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(row)); }
+  size_t Count() const override { return entries.size(); }
+
+  std::wstring title_, scope_;
+};
 
 // Works on a copy of the entries: the object changes only when the user confirms a
 // changed list.
@@ -132,11 +85,10 @@ class FilterConfig final : public PolvaneFilterConfig {
   BOOL WINAPI Run(HWND page, INT kind, LPCWSTR types) override {
     try {
       std::wstring title = local_ ? Text(IDS_EXCL_TITLE) : Insert(Text(IDS_EXCL_TITLE_REMOTE), server_);
-      ExclusionsEdit edit{list_->entries, editable_, title, ScopeText(kind, types)};
-      INT_PTR result = DialogBoxParamW(polvane::Self(), MAKEINTRESOURCEW(IDD_POLVANE_EXCLUSIONS), page, ExclusionsProc,
-                                       reinterpret_cast<LPARAM>(&edit));
-      if (result != IDOK || !editable_ || edit.entries == list_->entries) return FALSE;
-      list_->entries = std::move(edit.entries);
+      ExclusionsDialog dialog(list_->entries, editable_, title, ScopeText(kind, types));
+      if (dialog.Show(page, IDD_POLVANE_EXCLUSIONS) != IDOK || !editable_ || dialog.entries == list_->entries)
+        return FALSE;
+      list_->entries = std::move(dialog.entries);
       return TRUE;
     } catch (const std::bad_alloc&) {
       return FALSE;

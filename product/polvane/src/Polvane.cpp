@@ -8,19 +8,6 @@ LONG g_users = 0;
 
 namespace polvane {
 
-HINSTANCE Self() {
-  HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&Self), &self);
-  return self;
-}
-
-std::wstring Text(UINT id) {
-  const wchar_t* resource = nullptr;
-  int length = LoadStringW(Self(), id, reinterpret_cast<LPWSTR>(&resource), 0);
-  return length > 0 && resource ? std::wstring(resource, static_cast<size_t>(length)) : std::wstring();
-}
-
 bool Initialised() { return InterlockedCompareExchange(&g_users, 0, 0) > 0; }
 
 std::vector<std::wstring> SplitWords(const std::wstring& list) {

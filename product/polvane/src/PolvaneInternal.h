@@ -4,14 +4,15 @@
 #pragma once
 
 #include "Polvane.h"
+#include "StandInModule.h"
 
 #include <string>
 #include <vector>
 
 namespace polvane {
 
-HINSTANCE Self();
-std::wstring Text(UINT id);
+inline HINSTANCE Self() { return standin::ThisModule(); }
+inline std::wstring Text(UINT id) { return standin::ModuleString(id); }
 bool Initialised();
 
 struct Exclusion {

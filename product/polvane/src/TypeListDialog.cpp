@@ -1,9 +1,11 @@
 // Our stand-in of another vendor's file-type library Polvane.dll, for development and tests; not part of what we ship.
 // The extension-list dialog and the two objects that run it: the additional types and
 // the specified types of a scan task.
+#include "ListDialog.h"
 #include "PolvaneInternal.h"
 #include "PolvaneResource.h"
 
+#include <iterator>
 #include <new>
 
 namespace {
@@ -11,15 +13,7 @@ namespace {
 using polvane::Text;
 
 constexpr size_t kExtensionChars = 32;
-
-struct TypeListEdit {
-  UINT title;
-  UINT prompt;
-  UINT hint;  // 0 for none
-  bool editable;
-  std::vector<std::wstring> words;
-  size_t capacity;  // characters the joined list may take, its NUL not counted
-};
+constexpr polvane::ListControls kControls = {IDL_TYPES_LIST, IDE_TYPES_NEW, IDB_TYPES_ADD, IDB_TYPES_REMOVE};
 
 // An extension as the list keeps it: no leading dot, upper case; empty when the text
 // cannot be one.
@@ -32,105 +26,56 @@ std::wstring NormalisedExtension(std::wstring text) {
   return text;
 }
 
-bool Contains(const std::vector<std::wstring>& words, const std::wstring& word) {
-  for (const std::wstring& w : words)
-    if (CompareStringOrdinal(w.c_str(), -1, word.c_str(), -1, TRUE) == CSTR_EQUAL) return true;
-  return false;
-}
+class TypeListDialog final : public polvane::ListDialog {
+ public:
+  TypeListDialog(UINT title, UINT prompt, UINT hint, bool editable, const std::wstring& list, size_t capacity)
+      : ListDialog(kControls, editable), words(polvane::SplitWords(list)), title_(title), prompt_(prompt),
+        hint_(hint), capacity_(capacity) {}
 
-// The field's extension when it may be added: valid, new, and the list still fits.
-std::wstring ExtensionToAdd(HWND dialog, const TypeListEdit& edit) {
-  wchar_t text[kExtensionChars + 2] = {};
-  GetDlgItemTextW(dialog, IDE_TYPES_NEW, text, static_cast<int>(std::size(text)));
-  std::wstring extension = NormalisedExtension(text);
-  if (extension.empty() || Contains(edit.words, extension)) return {};
-  size_t joined = polvane::JoinWords(edit.words).size();
-  if (joined + (joined ? 1 : 0) + extension.size() > edit.capacity) return {};
-  return extension;
-}
+  std::vector<std::wstring> words;
 
-int Selected(HWND dialog) {
-  return static_cast<int>(SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_GETCURSEL, 0, 0));
-}
-
-void UpdateButtons(HWND dialog, const TypeListEdit& edit) {
-  EnableWindow(GetDlgItem(dialog, IDB_TYPES_ADD), edit.editable && !ExtensionToAdd(dialog, edit).empty());
-  EnableWindow(GetDlgItem(dialog, IDB_TYPES_REMOVE), edit.editable && Selected(dialog) != LB_ERR);
-}
-
-void OnInit(HWND dialog, TypeListEdit& edit) {
-  SetWindowTextW(dialog, Text(edit.title).c_str());
-  SetDlgItemTextW(dialog, IDT_TYPES_PROMPT, Text(edit.prompt).c_str());
-  if (edit.hint) SetDlgItemTextW(dialog, IDT_TYPES_HINT, Text(edit.hint).c_str());
-  SendDlgItemMessageW(dialog, IDE_TYPES_NEW, EM_LIMITTEXT, kExtensionChars + 1, 0);
-  for (const std::wstring& word : edit.words)
-    SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(word.c_str()));
-  EnableWindow(GetDlgItem(dialog, IDE_TYPES_NEW), edit.editable);
-  UpdateButtons(dialog, edit);
-}
-
-void OnAdd(HWND dialog, TypeListEdit& edit) {
-  std::wstring extension = ExtensionToAdd(dialog, edit);
-  if (extension.empty()) return;
-  edit.words.push_back(extension);
-  LRESULT row = SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(extension.c_str()));
-  SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_SETCURSEL, row, 0);
-  SetDlgItemTextW(dialog, IDE_TYPES_NEW, L"");
-  UpdateButtons(dialog, edit);
-  SetFocus(GetDlgItem(dialog, IDE_TYPES_NEW));
-}
-
-void OnRemove(HWND dialog, TypeListEdit& edit) {
-  int row = Selected(dialog);
-  if (row == LB_ERR || row >= static_cast<int>(edit.words.size())) return;
-  edit.words.erase(edit.words.begin() + row);
-  SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_DELETESTRING, row, 0);
-  int left = static_cast<int>(edit.words.size());
-  if (left > 0) SendDlgItemMessageW(dialog, IDL_TYPES_LIST, LB_SETCURSEL, row < left ? row : left - 1, 0);
-  UpdateButtons(dialog, edit);
-}
-
-INT_PTR CALLBACK TypeListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    OnInit(dialog, *reinterpret_cast<TypeListEdit*>(lParam));
-    return TRUE;
+ private:
+  void Init(HWND dialog) override {
+    SetWindowTextW(dialog, Text(title_).c_str());
+    SetDlgItemTextW(dialog, IDT_TYPES_PROMPT, Text(prompt_).c_str());
+    if (hint_) SetDlgItemTextW(dialog, IDT_TYPES_HINT, Text(hint_).c_str());
+    SendDlgItemMessageW(dialog, IDE_TYPES_NEW, EM_LIMITTEXT, kExtensionChars + 1, 0);
+    for (const std::wstring& word : words) AddRow(dialog, word);
   }
-  auto* edit = reinterpret_cast<TypeListEdit*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  if (message != WM_COMMAND || !edit) return FALSE;
-  switch (MAKEWPARAM(LOWORD(wParam), HIWORD(wParam))) {
-    case MAKEWPARAM(IDE_TYPES_NEW, EN_CHANGE):
-    case MAKEWPARAM(IDL_TYPES_LIST, LBN_SELCHANGE):
-      UpdateButtons(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDB_TYPES_ADD, BN_CLICKED):
-      OnAdd(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDB_TYPES_REMOVE, BN_CLICKED):
-      OnRemove(dialog, *edit);
-      return TRUE;
-    case MAKEWPARAM(IDOK, BN_CLICKED):
-    case MAKEWPARAM(IDCANCEL, BN_CLICKED):
-      EndDialog(dialog, LOWORD(wParam));
-      return TRUE;
-    default:
-      return FALSE;
+
+  // Valid, not listed yet (in any case), and the list still fits its buffer.
+  std::wstring EntryToAdd(HWND dialog) const override {
+    wchar_t text[kExtensionChars + 2] = {};
+    GetDlgItemTextW(dialog, IDE_TYPES_NEW, text, static_cast<int>(std::size(text)));
+    std::wstring extension = NormalisedExtension(text);
+    if (extension.empty()) return {};
+    for (const std::wstring& word : words)
+      if (CompareStringOrdinal(word.c_str(), -1, extension.c_str(), -1, TRUE) == CSTR_EQUAL) return {};
+    size_t joined = polvane::JoinWords(words).size();
+    return joined + (joined ? 1 : 0) + extension.size() <= capacity_ ? extension : std::wstring();
   }
-}
+
+  std::wstring Add(HWND, const std::wstring& entry) override {
+    words.push_back(entry);
+    return entry;
+  }
+  void Remove(size_t row) override { words.erase(words.begin() + static_cast<std::ptrdiff_t>(row)); }
+  size_t Count() const override { return words.size(); }
+
+  UINT title_, prompt_, hint_;
+  size_t capacity_;
+};
 
 // The list is rewritten only when its words changed; an unchanged list keeps its own
 // spacing and the dialog answers that nothing changed.
-BOOL RunTypeList(HWND page, TypeListEdit& edit, LPWSTR list, DWORD chars) {
+BOOL RunTypeList(HWND page, UINT title, UINT prompt, UINT hint, bool editable, LPWSTR list, DWORD chars) {
   if (!list || chars == 0) return FALSE;
   try {
-    edit.words = polvane::SplitWords(std::wstring(list, wcsnlen(list, chars)));
-    const std::vector<std::wstring> original = edit.words;
-    edit.capacity = chars - 1;
-    INT_PTR result = DialogBoxParamW(polvane::Self(), MAKEINTRESOURCEW(IDD_POLVANE_TYPES), page, TypeListProc,
-                                     reinterpret_cast<LPARAM>(&edit));
-    if (result != IDOK || !edit.editable || edit.words == original) return FALSE;
-    std::wstring joined = polvane::JoinWords(edit.words);
-    if (joined.size() > edit.capacity) return FALSE;
+    TypeListDialog dialog(title, prompt, hint, editable, std::wstring(list, wcsnlen(list, chars)), chars - 1);
+    const std::vector<std::wstring> original = dialog.words;
+    if (dialog.Show(page, IDD_POLVANE_TYPES) != IDOK || !editable || dialog.words == original) return FALSE;
+    std::wstring joined = polvane::JoinWords(dialog.words);
+    if (joined.size() >= chars) return FALSE;
     wmemcpy(list, joined.c_str(), joined.size() + 1);
     return TRUE;
   } catch (const std::bad_alloc&) {
@@ -143,9 +88,8 @@ class AdditionalTypes final : public PolvaneAdditionalTypesConfig {
   explicit AdditionalTypes(BOOL editable) : editable_(editable != FALSE) {}
   void WINAPI Release() override { delete this; }
   BOOL WINAPI Run(HWND page, BOOL additionalOn, LPWSTR list, DWORD chars) override {
-    TypeListEdit edit{IDS_TYPES_ADDITIONAL_TITLE, IDS_TYPES_ADDITIONAL_PROMPT,
-                      additionalOn ? 0u : static_cast<UINT>(IDS_TYPES_ADDITIONAL_OFF), editable_, {}, 0};
-    return RunTypeList(page, edit, list, chars);
+    UINT hint = additionalOn ? 0u : static_cast<UINT>(IDS_TYPES_ADDITIONAL_OFF);
+    return RunTypeList(page, IDS_TYPES_ADDITIONAL_TITLE, IDS_TYPES_ADDITIONAL_PROMPT, hint, editable_, list, chars);
   }
 
  private:
@@ -157,8 +101,7 @@ class SpecifiedTypes final : public PolvaneSpecifiedTypesConfig {
   explicit SpecifiedTypes(BOOL editable) : editable_(editable != FALSE) {}
   void WINAPI Release() override { delete this; }
   BOOL WINAPI Run(HWND page, LPWSTR list, DWORD chars) override {
-    TypeListEdit edit{IDS_TYPES_SPECIFIED_TITLE, IDS_TYPES_SPECIFIED_PROMPT, 0, editable_, {}, 0};
-    return RunTypeList(page, edit, list, chars);
+    return RunTypeList(page, IDS_TYPES_SPECIFIED_TITLE, IDS_TYPES_SPECIFIED_PROMPT, 0, editable_, list, chars);
   }
 
  private:
