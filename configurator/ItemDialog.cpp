@@ -10,6 +10,7 @@
 #include "PlatformLibraryLoader.h"
 #include "ScanItems.h"
 #include "Texts.h"
+#include "VariablePaths.h"
 #include "resource.h"
 
 namespace {
@@ -17,7 +18,6 @@ namespace {
 constexpr int kPathFieldChars = 258;
 constexpr int kPathReadChars = 259;
 constexpr DWORD kBrowseChars = 1025;
-constexpr DWORD kExpandChars = 260;
 constexpr DWORD kLocalExpandChars = 2048;
 constexpr DWORD kItemPathRules = 14;
 constexpr wchar_t kRecycleBinChoice[] = L"SpecialRecycleName";
@@ -122,13 +122,7 @@ void OnBrowse(HWND dialog, ItemEdit& edit) {
 // A path kind's text: references to environment variables must resolve (or the user
 // says to keep them); any other path must be a full path with a drive or a server.
 bool AcceptPath(HWND dialog, const std::wstring& path) {
-  size_t first = path.find(L'%');
-  if (first != std::wstring::npos && path.find(L'%', first + 1) != std::wstring::npos) {
-    wchar_t expanded[kExpandChars] = {};
-    DWORD n = ExpandEnvironmentStringsW(path.c_str(), expanded, kExpandChars);
-    if (n && n <= kExpandChars && !wcschr(expanded, L'%')) return true;
-    return AskQuestion(dialog, IDS_ASK_BAD_VARIABLE, path.c_str());
-  }
+  if (std::optional<bool> accepted = AcceptVariableReferences(dialog, path)) return *accepted;
   const QmUtilTable& util = QmUtil();
   bool valid = util.UTIL_NameValidateItem(path.c_str(), kItemPathRules) && util.UTIL_NameHasDriveLetter(path.c_str());
   bool unc = util.UTIL_NameIsUNCPath(path.c_str()) && util.UTIL_NameStripServerNameFromUNCPath(path.c_str());

@@ -314,7 +314,7 @@ void Destroy(HWND page, TaskContext&) { SendMessageW(List(page), LVM_DELETEALLIT
 
 }  // namespace
 
-const PageHandlers kLocationsPage = {1, 9, 16, Load, Validate, OnCommand, OnNotify, DependentEnables, Destroy};
+const PageHandlers kLocationsPage = {1, 9, 16, Load, Validate, OnCommand, OnNotify, DependentEnables, Destroy, nullptr};
 
 INT_PTR CALLBACK LocationsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
   return PageDispatch(kLocationsPage, page, message, wParam, lParam);

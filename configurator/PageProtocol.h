@@ -24,16 +24,19 @@ struct PageHandlers {
   void (*command)(HWND page, TaskContext& ctx, int id, int code);
   // WM_NOTIFY of the page's own controls; the answer goes to DWLP_MSGRESULT.
   LRESULT (*notify)(HWND page, TaskContext& ctx, NMHDR* header);
-  // Enables that depend on other controls, applied again when a lock is lifted.
+  // Enables that depend on other controls, applied after a load and again when a
+  // lock is lifted.
   void (*dependentEnables)(HWND page, TaskContext& ctx);
   void (*destroy)(HWND page, TaskContext& ctx);
+  // WM_HSCROLL of the page's own controls (a trackbar).
+  void (*scroll)(HWND page, TaskContext& ctx, HWND control);
 };
 
 INT_PTR PageDispatch(const PageHandlers& page, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 TaskContext* PageContext(HWND page);
 // Fills the page from the record; a task that cannot be edited leaves every control
-// disabled.
+// disabled, an editable one follows the policy lock.
 void LoadPage(const PageHandlers& handlers, HWND page);
 void ReportPageChange(HWND page);
 void EnablePageControls(HWND page, bool enable);

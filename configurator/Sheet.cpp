@@ -10,12 +10,15 @@
 
 #include "ControllerWindow.h"
 #include "Notify.h"
+#include "PageActions.h"
+#include "PageAdvanced.h"
+#include "PageFileTypes.h"
 #include "PageLocations.h"
+#include "PageReports.h"
 #include "PlatformLibraryLoader.h"
 #include "SheetInternal.h"
 #include "SheetParts.h"
 #include "SystemLibrary.h"
-#include "ShellPages.h"
 #include "TaskNameDialog.h"
 #include "TaskStorage.h"
 #include "Texts.h"
@@ -91,7 +94,8 @@ void SetupButtons(TaskContext& ctx) {
   ctx.dirty = FALSE;
   HMENU menu = GetMenu(sheet);
   UINT state = MF_BYCOMMAND | (IsMidMode() ? MF_GRAYED : MF_ENABLED);
-  for (UINT id : {IDM_FILE_LOAD, IDM_FILE_SAVE, IDM_FILE_VIEWLOG}) EnableMenuItem(menu, id, state);
+  for (UINT id : {IDM_FILE_LOAD, IDM_FILE_SAVE}) EnableMenuItem(menu, id, state);
+  UpdateViewLogEntry(ctx);
   UpdateButtons(ctx);
 }
 

@@ -15,3 +15,6 @@ void SheetStatusPoll(TaskContext& ctx);
 void SheetPolicyChanged(TaskContext& ctx);
 // KM_CANCEL_SHEET: the sheet runs its Cancel command.
 void SheetCancel(TaskContext& ctx);
+// View log is offered while the record's log path, as the entry would open it, passes
+// the reports page's log path rule (never in a MID mode).
+void UpdateViewLogEntry(TaskContext& ctx);

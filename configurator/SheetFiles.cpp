@@ -1,12 +1,15 @@
 // The sheet's menu commands on files and help: loading and saving options files
-// through QMUTILU's browse dialogs, opening the scan log, and the help topics.
+// through QMUTILU's browse dialogs, opening the scan log (and whether it is offered),
+// and the help topics.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <string>
 
 #include "Notify.h"
+#include "PageReports.h"
 #include "PlatformLibraryLoader.h"
+#include "Sheet.h"
 #include "SheetInternal.h"
 #include "SheetParts.h"
 #include "SystemLibrary.h"
@@ -19,18 +22,11 @@ namespace {
 constexpr DWORD kExpandedChars = 2048;
 constexpr UINT kHelpDisplayTopic = 0;  // HH_DISPLAY_TOPIC
 
-// The local file dialog takes its filter parts NUL-separated; the remote one takes the
-// language module's line feeds as they are.
 bool BrowseOptionsFile(TaskContext& ctx, bool save, std::wstring& chosen) {
   wchar_t buffer[kOptionsFileChars + 1] = {};
   std::wstring start = ctx.optionsFile[0] ? ctx.optionsFile : LanguageText(IDS_OPTFILE_DEFAULTNAME);
   lstrcpynW(buffer, start.c_str(), kOptionsFileChars + 1);
-  std::wstring filter = LanguageText(IDS_OPTFILE_FILTER);
-  if (ctx.local) {
-    for (wchar_t& c : filter)
-      if (c == L'\n') c = L'\0';
-    filter += L'\0';
-  }
+  std::wstring filter = BrowseFilterText(IDS_OPTFILE_FILTER, ctx.local != FALSE);
   QmBrowseRecord record = {ctx.sheet, ctx.serverName, buffer, kOptionsFileChars + 1,
                            save ? kQmBrowseSaveFile : kQmBrowseFile, IDS_OPTFILE_TITLE, IDS_OPTFILE_PROMPT,
                            filter.c_str()};
@@ -41,6 +37,14 @@ bool BrowseOptionsFile(TaskContext& ctx, bool save, std::wstring& chosen) {
 }
 
 using HtmlHelpFunction = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+
+// The log path with its references expanded, through the administrative share for a
+// remote task.
+std::wstring ViewLogPath(const TaskContext& ctx) {
+  wchar_t expanded[kExpandedChars] = {};
+  DWORD n = ExpandEnvironmentStringsW(ctx.options.szLogPath, expanded, kExpandedChars);
+  return LogPathToOpen(n && n <= kExpandedChars ? expanded : ctx.options.szLogPath, ctx.local, ctx.serverName);
+}
 
 }  // namespace
 
@@ -54,11 +58,16 @@ void SaveOptionsFile(TaskContext& ctx) {
   if (BrowseOptionsFile(ctx, true, path)) ExportOptions(ctx, ctx.sheet, path.c_str());
 }
 
+void UpdateViewLogEntry(TaskContext& ctx) {
+  if (!ctx.sheet) return;
+  bool offered = !IsMidMode() && PassesLogPathRule(ViewLogPath(ctx));
+  EnableMenuItem(GetMenu(ctx.sheet), IDM_FILE_VIEWLOG, MF_BYCOMMAND | (offered ? MF_ENABLED : MF_GRAYED));
+}
+
+// A greyed entry does nothing, also when its command arrives as a message.
 void ViewLog(TaskContext& ctx) {
-  wchar_t expanded[kExpandedChars] = {};
-  DWORD n = ExpandEnvironmentStringsW(ctx.options.szLogPath, expanded, kExpandedChars);
-  std::wstring path = LogPathToOpen(n && n <= kExpandedChars ? expanded : ctx.options.szLogPath, ctx.local,
-                                    ctx.serverName);
+  if (GetMenuState(GetMenu(ctx.sheet), IDM_FILE_VIEWLOG, MF_BYCOMMAND) & MF_GRAYED) return;
+  std::wstring path = ViewLogPath(ctx);
   if (!QmKrnl().KRNL_FileExists(path.c_str())) {
     ShowNotice(ctx.sheet, IDS_MSG_LOG_MISSING);
     return;

@@ -24,6 +24,14 @@ std::wstring ModuleText(HMODULE module, UINT id) {
 std::wstring LanguageText(UINT id) { return ModuleText(g_configurator, id); }
 std::wstring ProductText(UINT id) { return ModuleText(g_product, id); }
 
+std::wstring BrowseFilterText(UINT id, bool local) {
+  std::wstring filter = LanguageText(id);
+  if (!local) return filter;
+  for (wchar_t& c : filter)
+    if (c == L'\n') c = L'\0';
+  return filter + L'\0';
+}
+
 std::wstring InsertText(const std::wstring& message, const std::wstring& insert) {
   std::wstring text = message;
   size_t at = text.find(L"%s");

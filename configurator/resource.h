@@ -124,7 +124,8 @@
 #define IDX_ACT_SECONDARY_RESP2 1418
 #define IDX_ACT_SECONDARY_RESP3 1419
 
-// Reports page (IDD_PAGE_REPORTS). The up-down control is created by the page.
+// Reports page (IDD_PAGE_REPORTS). The up-down control is created by the page. The
+// report boxes stand for report flags 1 to 4 and are shown in the order 1, 2, 4, 3.
 #define IDX_REP_LOG             1501
 #define IDT_REP_PATH            1502
 #define IDE_REP_PATH            1503

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Opens the configurator's sheet on a sample scan task under Wine, so that a newcomer
-can see it: stores the task "Sample" (a few scan items, a display name) in a registry
+can see it: stores the task "Sample" (scan items, file types, exclusions, actions) in a registry
 key of the build's Wine prefix that stands in for the product's machine key, then
 starts Kestrune32.exe on it. Needs an X display (DISPLAY). Usage:
     tools/sample_task.py BUILD_TREE [extra Kestrune32 arguments]"""
@@ -17,15 +17,27 @@ TASK = "Sample"
 TASK_KEY = MACHINE_ROOT + "\\" + PRODUCT + "\\Tasks\\" + TASK
 DISPLAY_NAME = "Weekly scan of the data drives"
 ITEMS = ["C:\\", "C:\\users\\Public\\Documents\\", "SpecialMemory", "HomeDir"]
+# Further options, so that every page shows something: additional types (107, 111),
+# exclusions (140), advanced flags 2, 5 and 6 (112, 117, 118), the utilisation (120),
+# clean with a move into a folder when that fails (121, 123, 124), report flag 3 (138).
+OPTIONS = {19: 0, 21: DISPLAY_NAME, 104: ITEMS, 107: 1, 111: "JS VBS HTA", 140: ["1|C:\\TEMP\\", "0|*.TMP"],
+           112: 1, 117: 1, 118: 1, 120: 70, 121: 5, 123: 3, 124: "C:\\Quarantine", 138: 1}
+
+
+def reg_value(value):
+    if isinstance(value, int):
+        return "dword:%08x" % value
+    if isinstance(value, list):
+        multi = "".join(item + "\0" for item in value) + "\0"
+        return "hex(7):" + ",".join("%02x" % b for b in multi.encode("utf-16-le"))
+    return '"%s"' % value.replace("\\", "\\\\")
 
 
 def reg_text():
-    """A .reg file with the sample task: its status word (option 19), display name
-    (option 21) and scan items (option 104)."""
-    multi = "".join(item + "\0" for item in ITEMS) + "\0"
-    data = ",".join("%02x" % b for b in multi.encode("utf-16-le"))
-    return ('Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\%s]\r\n"Option19"=dword:00000000\r\n'
-            '"Option21"="%s"\r\n"Option104"=hex(7):%s\r\n' % (TASK_KEY, DISPLAY_NAME, data))
+    """A .reg file with the sample task's options."""
+    lines = ['"Option%d"=%s' % (number, reg_value(value)) for number, value in OPTIONS.items()]
+    return "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\%s]\r\n%s\r\n" % (
+        TASK_KEY, "\r\n".join(lines))
 
 
 def store(run, env):

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Takes the README's pictures of the configurator under a private Xvfb display: the
-sheet on the sample task (docs/images/sheet.png) and the item dialog adding a folder
-(docs/images/item-dialog.png). Usage: tools/screenshots.py BUILD_TREE [OUTPUT_FOLDER]"""
+"""Takes the README's pictures of the configurator under a private Xvfb display, on the
+sample task: the sheet with each of its five pages (docs/images/sheet.png for the scan
+locations, page-<name>.png for the others), the item dialog adding a folder
+(item-dialog.png) and Polvane's exclusions dialog (exclusions-dialog.png).
+Usage: tools/screenshots.py BUILD_TREE [OUTPUT_FOLDER]"""
 
 import os
 import subprocess
@@ -16,7 +18,9 @@ os.environ.setdefault("QIR_BUILD", str(Path(sys.argv[1] if len(sys.argv) > 1 els
 import qirharness as h  # noqa: E402
 import sample_task  # noqa: E402
 
-SHEET, ITEM_DIALOG, ADD, KIND, PATH, FOLDER_KIND = 1001, 1602, 1103, 1602, 1604, 9
+SHEET, ITEM_DIALOG, ADD, KIND, PATH, FOLDER_KIND, CANCEL = 1001, 1602, 1103, 1602, 1604, 9, 2
+EXCLUSIONS, EXCLUSIONS_DIALOG = 1210, 5102
+PAGES = [(1, "page-filetypes.png"), (2, "page-advanced.png"), (3, "page-actions.png"), (4, "page-reports.png")]
 
 
 def shot(display, window, path):
@@ -48,11 +52,24 @@ def main():
         driver("settext %d %d C:\\users\\Public\\Pictures" % (ITEM_DIALOG, PATH))
         time.sleep(1)
         shot(display, driver("dlg %d 10000" % ITEM_DIALOG), output / "item-dialog.png")
+        driver("press %d %d" % (ITEM_DIALOG, CANCEL))
+        driver("gone %d 10000" % ITEM_DIALOG)
+        for tab, name in PAGES:
+            driver("tab %d %d" % (SHEET, tab))
+            time.sleep(1)
+            shot(display, driver("dlg %d 10000" % SHEET), output / name)
+        driver("tab %d 1" % SHEET)
+        time.sleep(0.5)
+        driver("press %d %d" % (SHEET, EXCLUSIONS))
+        driver("dlg %d 10000" % EXCLUSIONS_DIALOG)
+        time.sleep(1)
+        shot(display, driver("dlg %d 10000" % EXCLUSIONS_DIALOG), output / "exclusions-dialog.png")
     finally:
         driver.close()
         h.stop_prefix(prefix)
         display.stop()
-    print("screenshots: %s, %s" % (output / "sheet.png", output / "item-dialog.png"))
+    names = ["sheet.png", "item-dialog.png", "exclusions-dialog.png"] + [name for _, name in PAGES]
+    print("screenshots: " + ", ".join(str(output / name) for name in names))
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <vector>
 
+#include "Polvane.h"
 #include "QmTestSupport.h"
 #include "ScratchRegistry.h"
 
@@ -38,6 +39,15 @@ void FillRecord(ScanOptions& o) {
   lstrcpyW(o.szLogPath, L"%TEMP%\\scan.log");
   o.dwLogSizeLimit = 4096;
   o.bReport4 = TRUE;
+  // The second exclusion as another version wrote it: a path without a flag field.
+  o.hExclusions = ExclusionsCreateFromData(L"1|C:\\TEMP\\\0*.TMP\0");
+}
+
+// The exclusions object in its stored form.
+std::wstring Exclusions(const ScanOptions& o) {
+  std::wstring data(ExclusionsGetData(o.hExclusions, nullptr, 0), L'\0');
+  ExclusionsGetData(o.hExclusions, data.data(), static_cast<DWORD>(data.size()));
+  return data;
 }
 
 void ExpectSameRecord(const ScanOptions& a, const ScanOptions& b) {
@@ -62,6 +72,7 @@ void ExpectSameRecord(const ScanOptions& a, const ScanOptions& b) {
   EXPECT_STREQ(a.szLogPath, b.szLogPath);
   EXPECT_EQ(a.dwLogSizeLimit, b.dwLogSizeLimit);
   EXPECT_EQ(a.bReport4, b.bReport4);
+  EXPECT_EQ(Exclusions(a), Exclusions(b));
 }
 
 TEST_F(KorbelTest, InitSeedsTheDefaultTaskWhichLoadsEditable) {
@@ -95,6 +106,7 @@ TEST_F(KorbelTest, NamedTaskRoundTripReportsChangesOnlyWhenValuesDiffer) {
   ASSERT_TRUE(LoadScanOptions(nullptr, L"Alpha", nullptr, 0, loaded.options, &editable));
   EXPECT_TRUE(editable);
   ExpectSameRecord(*saved.options, *loaded.options);
+  EXPECT_EQ(std::wstring(L"1|C:\\TEMP\\\0" L"0|*.TMP\0\0", 20), Exclusions(*loaded.options));
 
   changed = 0xdead;
   ASSERT_TRUE(SaveScanOptions(nullptr, L"Alpha", nullptr, FALSE, loaded.options, &changed));
@@ -113,7 +125,7 @@ TEST_F(KorbelTest, NamedTaskRoundTripReportsChangesOnlyWhenValuesDiffer) {
   EXPECT_EQ(TRUE, again->bWhere2);
 }
 
-TEST_F(KorbelTest, FailedLoadLeavesTheRecordAndLoadReplacesTheItems) {
+TEST_F(KorbelTest, FailedLoadLeavesTheRecordAndLoadReplacesTheItemsAndExclusions) {
   Record record;
   ASSERT_TRUE(LoadScanOptions(nullptr, nullptr, nullptr, 0, record.options, nullptr));
   // An array that owns its items, as a caller may hand in: KORBEL frees each item once.
@@ -121,6 +133,9 @@ TEST_F(KorbelTest, FailedLoadLeavesTheRecordAndLoadReplacesTheItems) {
   AddItem(*record.options, L"C:\\");
   AddItem(*record.options, L"D:\\");
   HUTILARRAY before = record->hScanItems;
+  record->hExclusions->Release();
+  record->hExclusions = ExclusionsCreateFromData(L"1|C:\\TEMP\0");
+  HEXCLUSIONS exclusionsBefore = record->hExclusions;
   lstrcpyW(record->szDisplayName, L"kept");
 
   BOOL editable = 0x5a5a;
@@ -129,12 +144,16 @@ TEST_F(KorbelTest, FailedLoadLeavesTheRecordAndLoadReplacesTheItems) {
   EXPECT_STREQ(L"kept", record->szDisplayName);
   EXPECT_EQ(before, record->hScanItems);
   EXPECT_EQ(2, ItemCount(*record.options));
+  EXPECT_EQ(exclusionsBefore, record->hExclusions);
 
   ASSERT_TRUE(LoadScanOptions(nullptr, nullptr, nullptr, 0, record.options, nullptr));
   EXPECT_EQ(0, ItemCount(*record.options)) << "the default task has no items";
+  ASSERT_NE(nullptr, record->hExclusions) << "nor exclusions, but an object to hold them";
+  EXPECT_EQ(0, record->hExclusions->Count());
   EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
   FreeScanOptionsResources(record.options);
   EXPECT_EQ(nullptr, record->hScanItems);
+  EXPECT_EQ(nullptr, record->hExclusions);
   FreeScanOptionsResources(record.options);
 }
 

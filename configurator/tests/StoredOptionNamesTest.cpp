@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Polvane.h"
 #include "ScratchRegistry.h"
 
 namespace {
@@ -56,6 +57,7 @@ void FillDistinct(ScanOptions& o) {
   o.bReportConst5 = 1137;
   o.bReport3 = 1138;
   o.bReport4 = 1139;
+  o.hExclusions = ExclusionsCreateFromData(L"1|C:\\SKIP\\\0*.TMP\0");
 }
 
 struct Stored {
@@ -150,6 +152,10 @@ TEST_F(StoredOptionNamesTest, EveryFieldIsStoredUnderItsOptionNumberWithItsType)
   std::wstring items = std::wstring(L"C:\\ONE\\") + L'\0' + L"D:\\TWO\\" + L'\0';
   EXPECT_EQ(WideBytes(items), ReadValue(key, L"Option104", &type));
   EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
+  // Each exclusion as "<flags>|<path>", 1 for subfolders too; a bare path gets flag 0.
+  std::wstring exclusions = std::wstring(L"1|C:\\SKIP\\") + L'\0' + L"0|*.TMP" + L'\0';
+  EXPECT_EQ(WideBytes(exclusions), ReadValue(key, L"Option140", &type));
+  EXPECT_EQ(static_cast<DWORD>(REG_MULTI_SZ), type);
   const std::vector<BYTE> schedule = ReadValue(key, L"Option126", &type);
   EXPECT_EQ(static_cast<DWORD>(REG_BINARY), type);
   ASSERT_EQ(sizeof(KORBEL_SCHEDULE), schedule.size());
@@ -174,7 +180,7 @@ TEST_F(StoredOptionNamesTest, OptionsFileLinesCarryTheSameNumbers) {
   EXPECT_EQ(0u, file.find("[Vardex Scan Task]"));
   for (const char* line : {"\n21=s:name 21\r", "\n100=d:1100\r", "\n110=s:types 110\r", "\n19=d:4096\r",
                            "\n120=d:1120\r", "\n121=d:1121\r", "\n125=d:1125\r", "\n130=d:1130\r", "\n139=d:1139\r",
-                           "\n104=m:C:\\\\ONE\\\\\\0D:\\\\TWO\\\\\r"})
+                           "\n104=m:C:\\\\ONE\\\\\\0D:\\\\TWO\\\\\r", "\n140=m:1|C:\\\\SKIP\\\\\\00|*.TMP\r"})
     EXPECT_NE(std::string::npos, file.find(line)) << line;
 }
 

@@ -4,7 +4,8 @@
 // per line, each answered with one line on stdout ("ok key=value<TAB>..." or
 // "error ..."); texts are escaped (\n, \t, \\) so that every answer stays on one line.
 // A dialog is named by the number of a control it holds (1001 the sheet's tabs, 1602
-// the item dialog's kind list, 65535 a message box's text).
+// the item dialog's kind list, 5002 and 5102 Polvane's type list and exclusions,
+// 65535 a message box's text).
 #include <windows.h>
 #include <commctrl.h>
 
@@ -80,6 +81,13 @@ HWND FindDescendant(HWND parent, int id) {
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// A control of a dialog: its own child first (the OK button of a dialog whose inner
+// windows reuse the number), else any window below it (a page's control).
+HWND FindControl(HWND dialog, int id) {
+  HWND own = GetDlgItem(dialog, id);
+  return own ? own : FindDescendant(dialog, id);
 }
 
 // A visible top-level dialog of the current process that holds control `holder`.
@@ -232,31 +240,64 @@ std::string DialogInfo(HWND w) {
 }
 
 std::string Control(HWND dialog, int id) {
-  HWND c = FindDescendant(dialog, id);
+  HWND c = FindControl(dialog, id);
   if (!c) return "error no control " + std::to_string(id);
   std::ostringstream out;
   out << "ok text=" << Escape(Text(c)) << "\tvisible=" << (IsWindowVisible(c) ? 1 : 0)
       << "\tenabled=" << (IsWindowEnabled(c) ? 1 : 0)
       << "\tchecked=" << (SendMessageW(c, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0)
       << "\tfocus=" << (GetFocus() == c ? 1 : 0);
-  if (ClassOf(c) == L"ComboBox") out << "\tsel=" << SendMessageW(c, CB_GETCURSEL, 0, 0);
+  std::wstring kind = ClassOf(c);
+  if (kind == L"ComboBox") out << "\tsel=" << SendMessageW(c, CB_GETCURSEL, 0, 0);
+  if (kind == L"ListBox") out << "\tsel=" << SendMessageW(c, LB_GETCURSEL, 0, 0);
+  if (kind == TRACKBAR_CLASSW) out << "\tpos=" << SendMessageW(c, TBM_GETPOS, 0, 0);
   return out.str();
+}
+
+// The items of a combo box or list box: "count", then "itemN=<data>|<text>".
+std::string Items(HWND dialog, int id) {
+  HWND c = FindControl(dialog, id);
+  if (!c) return "error no control";
+  bool combo = ClassOf(c) == L"ComboBox";
+  int count = static_cast<int>(SendMessageW(c, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0));
+  std::ostringstream out;
+  out << "ok count=" << count;
+  for (int i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(c, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, i, 0);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    SendMessageW(c, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    out << "\titem" << i << "=" << SendMessageW(c, combo ? CB_GETITEMDATA : LB_GETITEMDATA, i, 0) << "|" << Escape(text);
+  }
+  return out.str();
+}
+
+// Moves a trackbar as a drag would end: the new position, then the scroll notice.
+std::string Slide(HWND dialog, int id, int position) {
+  HWND c = FindControl(dialog, id);
+  if (!c) return "error no control";
+  SendMessageW(c, TBM_SETPOS, TRUE, position);
+  PostMessageW(GetParent(c), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(c));
+  return "ok";
 }
 
 // A command to the control's own dialog (a page, or the dialog itself), as a click
 // sends it; a number that no control has (a menu entry) goes to the dialog.
 std::string Press(HWND dialog, int id) {
-  HWND c = FindDescendant(dialog, id);
+  HWND c = FindControl(dialog, id);
   HWND target = c ? GetParent(c) : dialog;
   PostMessageW(target, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
   return "ok";
 }
 
+// Selects an item of a combo box or list box as a click would.
 std::string Choose(HWND dialog, int id, int index) {
-  HWND c = FindDescendant(dialog, id);
+  HWND c = FindControl(dialog, id);
   if (!c) return "error no control";
-  SendMessageW(c, CB_SETCURSEL, index, 0);
-  PostMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(c));
+  bool combo = ClassOf(c) == L"ComboBox";
+  SendMessageW(c, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+  PostMessageW(GetParent(c), WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(c));
   return "ok";
 }
 
@@ -505,14 +546,14 @@ std::string Execute(const std::string& line) {
   }
   if (command == "click") {
     in >> id;
-    HWND c = FindDescendant(dialog, id);
+    HWND c = FindControl(dialog, id);
     if (!c) return "error no control";
     PostMessageW(c, BM_CLICK, 0, 0);
     return "ok";
   }
   if (command == "settext") {
     in >> id;
-    HWND c = FindDescendant(dialog, id);
+    HWND c = FindControl(dialog, id);
     if (!c) return "error no control";
     std::wstring text = Wide(rest());
     SendMessageW(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -522,6 +563,15 @@ std::string Execute(const std::string& line) {
     int index = 0;
     in >> id >> index;
     return Choose(dialog, id, index);
+  }
+  if (command == "items") {
+    in >> id;
+    return Items(dialog, id);
+  }
+  if (command == "slide") {
+    int position = 0;
+    in >> id >> position;
+    return Slide(dialog, id, position);
   }
   if (command == "tab") {
     in >> id;

@@ -22,10 +22,11 @@
  *
  * Options of a task key are values named "Option<number>". Numbers 15, 16, 19, 21, 39,
  * 43, 222, 223 and 260 have the meanings the configurator relies on; the record's
- * other fields use 100 to 139 (see kOptionFields in ScanOptionsCodec.cpp). Strings are
- * REG_SZ, the scan items one REG_MULTI_SZ, the schedule block REG_BINARY of
+ * other fields use 100 to 140 (see kOptionFields in ScanOptionsCodec.cpp). Strings are
+ * REG_SZ, the scan items one REG_MULTI_SZ, the exclusions one REG_MULTI_SZ in
+ * Polvane.dll's stored form (option 140), the schedule block REG_BINARY of
  * sizeof(KORBEL_SCHEDULE), everything else REG_DWORD. A value missing from a task
- * reads as the built-in default.
+ * reads as the built-in default (no exclusions for option 140).
  *
  * Options files hold the same options as UTF-8 text: a first line "[Vardex Scan
  * Task]", then one line "<number>=<kind>:<value>" per option, kind d (decimal),
@@ -38,9 +39,11 @@
  *
  * Scan items are a QMUTILU array (UTIL_ARRAY_*, the same handle type as QMUTILU's
  * HQMARRAY) of 2,048-byte strings from HeapAlloc(GetProcessHeap()); a null handle is
- * an empty list. The record owns its array and items: FreeScanOptionsResources and a
- * load into the record free them, whatever the array's own flags. KORBEL uses the
- * QMUTILU.DLL the process has loaded, or loads it from its own folder or by name.
+ * an empty list. The record owns its array and items, and its exclusions object (made
+ * by Polvane.dll's ExclusionsCreateFromData, never null after a load):
+ * FreeScanOptionsResources and a load into the record free them, whatever the array's
+ * own flags. KORBEL uses the QMUTILU.DLL the process has loaded, or loads it from its
+ * own folder or by name.
  */
 #pragma once
 

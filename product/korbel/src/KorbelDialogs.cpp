@@ -3,23 +3,14 @@
 // the About box.
 #include "KorbelInternal.h"
 #include "KorbelResource.h"
+#include "StandInModule.h"
 
 #include <string>
 
 namespace {
 
-HINSTANCE Self() {
-  HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&Self), &self);
-  return self;
-}
-
-std::wstring Text(UINT id) {
-  const wchar_t* resource = nullptr;
-  int length = LoadStringW(Self(), id, reinterpret_cast<LPWSTR>(&resource), 0);
-  return length > 0 ? std::wstring(resource, length) : std::wstring();
-}
+HINSTANCE Self() { return standin::ThisModule(); }
+std::wstring Text(UINT id) { return standin::ModuleString(id); }
 
 struct ScheduleEdit {
   KORBEL_SCHEDULE* schedule;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Korbel.h"
+#include "Polvane.h"
 
 #include <string>
 #include <utility>
@@ -101,12 +102,15 @@ bool ReadTaskOptions(HKEY key, OptionList& out);
 bool WriteTaskOptions(HKEY key, const OptionList& options, bool* changed);
 
 // Record codec.
-void DefaultOptions(ScanOptions& record);  // fields only; the item array is left alone
+// Fields only; the item array and the exclusions object are left alone.
+void DefaultOptions(ScanOptions& record);
 // Fails only when the record's items cannot be read.
 bool EncodeOptions(const ScanOptions& record, OptionList& out);
-// Fills record (item array included) from options; missing values take defaults.
-// On failure the record's new item array is already released.
+// Fills record (item array and exclusions object included) from options; missing
+// values take defaults. On failure what it made for the record is already released.
 bool DecodeOptions(const OptionList& options, ScanOptions& record);
+// Releases the record's item array and exclusions object and forgets them.
+void FreeRecordResources(ScanOptions& record);
 std::string FormatOptionsFile(const OptionList& options);
 bool ParseOptionsFile(const std::string& text, OptionList& out);
 

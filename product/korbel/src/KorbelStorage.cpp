@@ -162,9 +162,8 @@ BOOL WINAPI LoadScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, DWORD re
     canWrite = CanWrite(root.get(), path);
   }
   auto loaded = NewRecord();
-  loaded->hExclusions = options->hExclusions;
   if (!DecodeOptions(values, *loaded)) return FALSE;
-  ItemsFree(options->hScanItems);
+  FreeRecordResources(*options);
   CopyMemory(options, loaded.get(), sizeof(ScanOptions));
   if (editable) *editable = canWrite;
   return TRUE;
@@ -200,9 +199,7 @@ BOOL WINAPI SaveScanOptions(LPCWSTR server, LPCWSTR task, LPCWSTR file, BOOL tem
 }
 
 void WINAPI FreeScanOptionsResources(ScanOptions* options) {
-  if (!options) return;
-  ItemsFree(options->hScanItems);
-  options->hScanItems = nullptr;
+  if (options) FreeRecordResources(*options);
 }
 
 BOOL WINAPI REG_TaskOpenEntry(LPCWSTR server, LPCWSTR task, INT write, KORBEL_ROOT* root, HKEY* key) {

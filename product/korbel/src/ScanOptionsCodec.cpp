@@ -9,7 +9,7 @@
 namespace korbel {
 namespace {
 
-enum class Kind { Number, Word, Text, Items, Schedule };
+enum class Kind { Number, Word, Text, Items, Exclusions, Schedule };
 
 struct Field {
   int number;
@@ -66,6 +66,7 @@ const Field kOptionFields[] = {
     NUM(137, bReportConst5, 1),
     NUM(138, bReport3, 0),
     NUM(139, bReport4, 0),
+    {140, Kind::Exclusions, offsetof(ScanOptions, hExclusions), 0, 0},
 };
 
 #undef NUM
@@ -213,6 +214,14 @@ bool EncodeOptions(const ScanOptions& record, OptionList& out) {
         value.data.insert(value.data.end(), sizeof(wchar_t), 0);
         break;
       }
+      case Kind::Exclusions: {
+        value.type = REG_MULTI_SZ;
+        std::wstring data(ExclusionsGetData(record.hExclusions, nullptr, 0), L'\0');
+        ExclusionsGetData(record.hExclusions, data.data(), static_cast<DWORD>(data.size()));
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(data.data());
+        value.data.assign(bytes, bytes + data.size() * sizeof(wchar_t));
+        break;
+      }
       case Kind::Schedule: {
         value.type = REG_BINARY;
         const BYTE* block = At<BYTE>(record, field.offset);
@@ -229,6 +238,7 @@ bool DecodeOptions(const OptionList& options, ScanOptions& record) {
   std::map<int, const OptionValue*> byNumber;
   for (const OptionValue& value : options) byNumber[value.number] = &value;
   record.hScanItems = nullptr;
+  record.hExclusions = nullptr;
   DefaultOptions(record);
   for (const Field& field : kOptionFields) {
     auto found = byNumber.find(field.number);
@@ -260,10 +270,20 @@ bool DecodeOptions(const OptionList& options, ScanOptions& record) {
         if (value.type == REG_MULTI_SZ)
           for (const std::wstring& item : SplitMulti(value.data))
             if (!ItemsAddCopy(&record.hScanItems, item)) {
-              ItemsFree(record.hScanItems);
-              record.hScanItems = nullptr;
+              FreeRecordResources(record);
               return false;
             }
+        break;
+      case Kind::Exclusions:
+        if (value.type == REG_MULTI_SZ) {
+          // Ended by two NULs whatever the stored bytes hold.
+          std::wstring data(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
+          data.append(2, L'\0');
+          if (!(record.hExclusions = ExclusionsCreateFromData(data.c_str()))) {
+            FreeRecordResources(record);
+            return false;
+          }
+        }
         break;
       case Kind::Schedule:
         if (value.type == REG_BINARY && value.data.size() == sizeof(KORBEL_SCHEDULE))
@@ -271,7 +291,18 @@ bool DecodeOptions(const OptionList& options, ScanOptions& record) {
         break;
     }
   }
+  if (!record.hExclusions && !(record.hExclusions = ExclusionsCreateFromData(nullptr))) {
+    FreeRecordResources(record);
+    return false;
+  }
   return true;
+}
+
+void FreeRecordResources(ScanOptions& record) {
+  ItemsFree(record.hScanItems);
+  record.hScanItems = nullptr;
+  if (record.hExclusions) record.hExclusions->Release();
+  record.hExclusions = nullptr;
 }
 
 std::string FormatOptionsFile(const OptionList& options) {
