@@ -58,8 +58,9 @@ class CollectionRun {
   VersionLogic versionLogic_;
 };
 
-// Deletes everything inside folder, recursively; the folder itself stays. An empty
-// folder name does nothing.
+// Deletes everything inside folder, recursively, never following a link or junction
+// below it (a link is removed itself, or stays); the folder itself stays, taken as it
+// stands. An empty folder name does nothing.
 void DeleteTree(const std::string& folder);
 
 // The program file's folder, without trailing backslash.

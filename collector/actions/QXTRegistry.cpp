@@ -73,12 +73,14 @@ std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
 
 QXTRegistry::QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText)
     : context_(context),
+      name_(name),
       outputPath_(context.OutputPath(name + ".txt")),
       out_(outputPath_),
       log_(context.log),
       keyText_(keyText) {}
 
 bool QXTRegistry::Run() {
+  if (!context_.AcceptOutputName(name_, name_ + ".txt")) return true;
   if (keyText_.compare(0, 5, "HKEY_") == 0) {
     DirectDump(keyText_);
     if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());

@@ -18,7 +18,7 @@ class QXTRegistry {
   QXTRegistry& operator=(const QXTRegistry&) = delete;
 
   // Always true: unreadable keys and values are skipped, the outcome is logged and the
-  // text file registered.
+  // text file registered. A name that the shared name check refuses dumps nothing.
   bool Run();
 
   int KeysDumped() const { return keysDumped_; }
@@ -33,6 +33,7 @@ class QXTRegistry {
   void SearchKey(HKEY key, const std::string& path);
 
   CollectorContext context_;
+  std::string name_;
   std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;

@@ -100,6 +100,14 @@ unsigned long ComputeIntegrityValue(const std::string& text) {
   return static_cast<unsigned long>(crc & 0xFFFFFFFFUL);
 }
 
+bool ScriptIntegrityValid(const std::string& bytes) {
+  if (bytes.find('\0') != std::string::npos) return false;
+  std::string text = bytes;
+  const unsigned long carried = ReadIntegrityValue(text);
+  StripIntegrityValue(text);
+  return carried == ComputeIntegrityValue(text);
+}
+
 bool EmbedIntegrityValue(std::string& text, unsigned long value) {
   size_t first, last;
   if (!TagPositions(text, &first, &last)) return false;

@@ -14,6 +14,12 @@ unsigned long ComputeIntegrityValue(const std::string& text);
 // Inserts both tags; false (text unchanged) when the text has no two ">" to carry them.
 bool EmbedIntegrityValue(std::string& text, unsigned long value);
 
+// The check of a script before it runs, over every byte of the file: valid when the
+// value it carries is the value of all its bytes but the tags. The value of a text ends
+// at its first NUL byte, so a script holding one is never valid: what follows the NUL
+// would run without being covered.
+bool ScriptIntegrityValid(const std::string& bytes);
+
 // Eight letters for a 32-bit value, and back.
 std::string EncodeIntegrityValue(unsigned long value);
 unsigned long DecodeIntegrityValue(const std::string& letters);
