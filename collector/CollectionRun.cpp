@@ -87,7 +87,7 @@ long CollectionRun::Run(RunMode mode) {
     activityLog_.Suppress();
   }
 
-  const std::string pattern = xmlFile_.empty() ? programFolder_ + "\\*.qir" : xmlFile_;
+  const std::string pattern = ScriptPattern();
   const std::string folder = FolderOf(pattern);
   bool anyScript = false;
   WIN32_FIND_DATAA found;
@@ -110,6 +110,45 @@ long CollectionRun::Run(RunMode mode) {
   return progressUnits_;
 }
 
+std::string CollectionRun::ScriptPattern() const {
+  return xmlFile_.empty() ? programFolder_ + "\\*.qir" : xmlFile_;
+}
+
+// Files compared by what they are, not by how they are named: short and long names,
+// letter case and links all lead to the same volume and index.
+bool CollectionRun::EndangersScript() const {
+  const auto open = [](const std::string& path) {
+    return FileHandle(CreateFileW(LongPathOf(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  };
+  BY_HANDLE_FILE_INFORMATION result = {};
+  bool resultExists = false;
+  if (IsSafeName(resultFile_.substr(resultFile_.rfind('\\') + 1))) {
+    FileHandle file = open(resultFile_);
+    resultExists = file && GetFileInformationByHandle(file.get(), &result);
+  }
+  const RealFolder root = RealFolder::Open(resultsRoot_);
+
+  const std::string pattern = ScriptPattern();
+  const std::string folder = FolderOf(pattern);
+  WIN32_FIND_DATAA found;
+  FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return false;
+  do {
+    // A script of a name the run refuses is never opened, here neither.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsSafeName(found.cFileName)) continue;
+    FileHandle script = open(folder.empty() ? found.cFileName : folder + "\\" + found.cFileName);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!script || !GetFileInformationByHandle(script.get(), &info)) continue;
+    if (resultExists && info.dwVolumeSerialNumber == result.dwVolumeSerialNumber &&
+        info.nFileIndexHigh == result.nFileIndexHigh && info.nFileIndexLow == result.nFileIndexLow)
+      return true;
+    if (root.Holds(script.get())) return true;
+  } while (FindNextFileA(search.get(), &found));
+  return false;
+}
+
 void CollectionRun::ProcessScript(const std::string& folder, const std::string& name, RunMode mode) {
   const bool collecting = mode == RunMode::Collecting;
   currentScript_ = name;
@@ -128,10 +167,12 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
     fileList_.AddToFileList(name, "");
   }
 
-  // The integrity value covers every byte, and what is read is the very bytes it was
-  // checked on. A script that cannot even be read cannot be verified either.
-  std::string bytes;
-  if (!ReadWholeFile(path, &bytes) || !ScriptIntegrityValid(bytes)) {
+  // The integrity value covers every byte, and what is read is the very text it was
+  // checked on, without its tags: the tag before the last ">" would otherwise rename
+  // whatever element that ">" ends (an end tag after the root's would leave the root
+  // open). A script that cannot even be read cannot be verified either.
+  std::string bytes, text;
+  if (!ReadWholeFile(path, &bytes) || !ScriptIntegrityValid(bytes, &text)) {
     if (collecting)
       LogEventF(&activityLog_, LogLevel::Error,
                 "XML file %s does not have a valid signiture and will not be processed.", name.c_str());
@@ -152,7 +193,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
 
   TreeRef<ScriptDocument> document;
   if (FAILED(ScriptDocument::Create(document.put())) || !document) return;
-  TextModeSource source(std::move(bytes));
+  TextModeSource source(std::move(text));
   bool parsed = false;
   if (document->Load(source, &parsed) != 0) return;
   TreeRef<ScriptElement> node;

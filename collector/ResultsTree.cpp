@@ -93,7 +93,7 @@ bool AnsiNameOf(const std::wstring& name, std::string* ansi) {
   const int size = static_cast<int>(name.size());
   const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), size, nullptr, 0, nullptr,
                                          &usedDefault);
-  if (length <= 0 || usedDefault) return false;
+  if (length <= 0) return false;
   ansi->resize(static_cast<size_t>(length));
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), size, &(*ansi)[0], length, nullptr, &usedDefault);
   return !usedDefault;
@@ -135,11 +135,19 @@ bool RealFolder::IsInside(HANDLE handle, const std::wstring& name) const {
   return SameName(ObjectNameOf(handle), expected + name);
 }
 
-FileHandle RealFolder::OpenEntry(const std::wstring& name, DWORD access, Kind* kind) const {
+bool RealFolder::Holds(HANDLE handle) const {
+  if (!Valid()) return false;
+  std::wstring inside = objectName_;
+  if (inside.back() != L'\\') inside += L'\\';
+  const std::wstring name = ObjectNameOf(handle);
+  return name.size() > inside.size() && SameName(name.substr(0, inside.size()), inside);
+}
+
+FileHandle RealFolder::OpenEntry(const std::wstring& name, DWORD access, Kind* kind, DWORD flags) const {
   *kind = Kind::Unopenable;
   if (!Valid()) return FileHandle();
   FileHandle handle(CreateFileW(PathOf(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
   if (!handle) return FileHandle();
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle.get(), &info)) return FileHandle();

@@ -20,7 +20,8 @@
 // "." and ".." resolved.
 std::wstring LongPathOf(const std::string& path);
 
-// An ANSI name for a platform name; false when a character has no ANSI form.
+// The ANSI form of a platform name; false when a character has none (ansi then holds
+// the platform's stand-in for it, fit only to be shown).
 bool AnsiNameOf(const std::wstring& name, std::string* ansi);
 // The platform (wide) form of an ANSI name.
 std::wstring WideNameOf(const std::string& name);
@@ -47,13 +48,17 @@ class RealFolder {
   bool Valid() const { return !path_.empty(); }
   // Its long path, for the platform.
   const std::wstring& Path() const { return path_; }
+  // The kernel's name of the folder: the same for every way to the same folder.
+  const std::wstring& ObjectName() const { return objectName_; }
+  // Whether what handle was opened on lies anywhere below this folder.
+  bool Holds(HANDLE handle) const;
   std::wstring PathOf(const std::wstring& name) const { return path_ + L"\\" + name; }
 
   // The names inside ("." and ".." left out), in the platform's order.
   std::vector<Entry> List() const;
-  // Opens name with access (folders with FILE_FLAG_BACKUP_SEMANTICS); the handle is
-  // returned only when kind says Itself.
-  FileHandle OpenEntry(const std::wstring& name, DWORD access, Kind* kind) const;
+  // Opens name with access and flags (FILE_FLAG_BACKUP_SEMANTICS added, so folders
+  // open too); the handle is returned only when kind says Itself.
+  FileHandle OpenEntry(const std::wstring& name, DWORD access, Kind* kind, DWORD flags = 0) const;
   // The subfolder name when it is really a folder inside this one.
   RealFolder Child(const std::wstring& name, Kind* kind = nullptr) const;
   // Removes the file, empty folder or link of that name, never what a link points to.

@@ -100,12 +100,14 @@ unsigned long ComputeIntegrityValue(const std::string& text) {
   return static_cast<unsigned long>(crc & 0xFFFFFFFFUL);
 }
 
-bool ScriptIntegrityValid(const std::string& bytes) {
+bool ScriptIntegrityValid(const std::string& bytes, std::string* text) {
   if (bytes.find('\0') != std::string::npos) return false;
-  std::string text = bytes;
-  const unsigned long carried = ReadIntegrityValue(text);
-  StripIntegrityValue(text);
-  return carried == ComputeIntegrityValue(text);
+  std::string stripped = bytes;
+  const unsigned long carried = ReadIntegrityValue(stripped);
+  StripIntegrityValue(stripped);
+  if (carried != ComputeIntegrityValue(stripped)) return false;
+  if (text) *text = std::move(stripped);
+  return true;
 }
 
 bool EmbedIntegrityValue(std::string& text, unsigned long value) {
