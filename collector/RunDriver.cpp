@@ -6,13 +6,12 @@
 
 #include <exception>
 
-#include <zlib.h>
-
 #include "CollectionRun.h"
 #include "CollectorState.h"
 #include "Handles.h"
 #include "NameCheck.h"
 #include "ResultsArchive.h"
+#include "ResultsFolderLock.h"
 #include "ResultsTree.h"
 #include "TextCatalogue.h"
 #include "TextFormat.h"
@@ -55,39 +54,6 @@ std::string FolderOf(const std::string& path) {
 }
 
 std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
-
-// Held by the run that writes its results into a folder, for as long as it runs: a
-// second collector for the same folder (whose results root it would clear) is refused.
-// Named after the kernel's name of the folder, so every way of naming it meets.
-class ResultsFolderLock {
- public:
-  explicit ResultsFolderLock(const std::string& folder) {
-    const RealFolder real = RealFolder::Open(folder);
-    std::wstring name = real.Valid() ? real.ObjectName() : WideNameOf(folder);
-    if (!name.empty()) CharUpperBuffW(&name[0], static_cast<DWORD>(name.size()));
-    const uLong crc = crc32(0L, reinterpret_cast<const Bytef*>(name.data()),
-                            static_cast<uInt>(name.size() * sizeof(wchar_t)));
-    wchar_t mutexName[64];
-    swprintf(mutexName, 64, L"Global\\QIRTool.Results.%08lX.%u", static_cast<unsigned long>(crc),
-             static_cast<unsigned>(name.size()));
-    mutex_.reset(CreateMutexW(nullptr, FALSE, mutexName));
-    // A mutex another user made may not even be opened: that run holds it too.
-    if (!mutex_) return;
-    const DWORD waited = WaitForSingleObject(mutex_.get(), 0);
-    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-  }
-  ~ResultsFolderLock() {
-    if (held_) ReleaseMutex(mutex_.get());
-  }
-  ResultsFolderLock(const ResultsFolderLock&) = delete;
-  ResultsFolderLock& operator=(const ResultsFolderLock&) = delete;
-
-  bool Held() const { return held_; }
-
- private:
-  KernelHandle mutex_;
-  bool held_ = false;
-};
 
 // Removes the results root of an earlier run, never following a link: a root that is a
 // link itself is removed as a link, and where the platform cannot do that without
