@@ -9,6 +9,7 @@
 #include "Handles.h"
 #include "IntegrityValue.h"
 #include "NameCheck.h"
+#include "ResultsFormat.h"
 #include "ResultsTree.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
@@ -56,7 +57,7 @@ CollectionRun::CollectionRun(const std::string& resultPath, const CollectorApp& 
       resultsRoot_((FolderOf(resultFile_).empty() ? programFolder_ : FolderOf(resultFile_)) + "\\~QX_TEMP"),
       xmlFile_(app.xmlFile),
       status_(status),
-      activityLog_(resultsRoot_ + "\\Activity Log.csv"),
+      activityLog_(resultsRoot_ + "\\" + results::kActivityLogName),
       fileList_(resultsRoot_),
       versionLogic_(&activityLog_) {
   resolver_.SetToolDir(programFolder_);
@@ -153,7 +154,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   const bool collecting = mode == RunMode::Collecting;
   currentScript_ = name;
   const std::string path = folder.empty() ? name : folder + "\\" + name;
-  if (collecting) LogEventF(&activityLog_, LogLevel::Information, "XML file found: %s", name.c_str());
+  if (collecting) LogEventF(&activityLog_, LogLevel::Information, results::kScriptFound, name.c_str());
   // The script's name is copied into the results root and its title names the script
   // folder: a name that would reach a device or leave the root is not even opened.
   NameFault fault = CheckResultsName(resultsRoot_, resultsRoot_, name, false);
@@ -174,8 +175,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   std::string bytes, text;
   if (!ReadWholeFile(path, &bytes) || !ScriptIntegrityValid(bytes, &text)) {
     if (collecting)
-      LogEventF(&activityLog_, LogLevel::Error,
-                "XML file %s does not have a valid signiture and will not be processed.", name.c_str());
+      LogEventF(&activityLog_, LogLevel::Error, results::kScriptRefused, name.c_str());
     return;
   }
 

@@ -5,12 +5,12 @@
 #include <windows.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "Handles.h"
 #include "IntegrityValue.h"
 #include "NameCheck.h"
+#include "ResultsFormat.h"
 #include "ResultsTree.h"
 #include "TextFile.h"
 
@@ -36,23 +36,21 @@ bool FileCrcText(const std::string& path, std::string* crcText) {
     if (!ReadFile(file.get(), buffer.data(), kCrcChunk, &read, nullptr)) return false;
     crc = crc32(crc, buffer.data(), read);
   } while (read == kCrcChunk);
-  char text[16];
-  snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(crc));
-  *crcText = text;
+  *crcText = results::CrcText(crc);
   return true;
 }
 
 FileList::FileList(const std::string& resultsRoot)
-    : resultsRoot_(resultsRoot), writer_(resultsRoot + "\\FileList.csv") {}
+    : resultsRoot_(resultsRoot), writer_(resultsRoot + "\\" + results::kFileListName) {}
 
-void FileList::WriteStartMarker() { writer_.AppendLine("<FILE_LIST_START>"); }
+void FileList::WriteStartMarker() { writer_.AppendLine(results::kFileListStart); }
 
-void FileList::WriteEndMarker() { writer_.AppendLine("<FILE_LIST_END>"); }
+void FileList::WriteEndMarker() { writer_.AppendLine(results::kFileListEnd); }
 
 void FileList::AddToFileList(const std::string& relativeName, const std::string& comment) {
   std::string crc;
   if (!FileCrcText(resultsRoot_ + "\\" + relativeName, &crc)) return;
-  writer_.AppendLine(crc + "," + relativeName + "," + comment);
+  writer_.AppendLine(results::FileListLine(crc, relativeName, comment));
 }
 
 std::string FileList::RelativeToResultsRoot(const std::string& fullPath) const {
@@ -65,7 +63,7 @@ std::string FileList::RelativeToResultsRoot(const std::string& fullPath) const {
 void FileList::RegisterOutputFile(const std::string& fullPath) { AddToFileList(RelativeToResultsRoot(fullPath), ""); }
 
 void FileList::ListExternalFiles() {
-  writer_.AppendLine("<EXTERNAL_FILES>");
+  writer_.AppendLine(results::kExternalFiles);
   std::string text;
   if (ReadWholeFile(Path(), &text)) ReadRegisteredNames(text);
   if (registeredNames_.empty()) return;
@@ -105,7 +103,7 @@ void FileList::ListFolder(const RealFolder& folder, const std::string& relativeF
     std::string name;
     if (entry.folder || !AnsiNameOf(entry.name, &name)) continue;
     const std::string relative = relativeFolder.empty() ? name : relativeFolder + "\\" + name;
-    if (registeredNames_.count(relative) || lstrcmpiA(relative.c_str(), "FileList.csv") == 0) continue;
+    if (registeredNames_.count(relative) || lstrcmpiA(relative.c_str(), results::kFileListName) == 0) continue;
     RealFolder::Kind kind;
     folder.OpenEntry(entry.name, FILE_READ_ATTRIBUTES, &kind);
     if (kind == RealFolder::Kind::Link || CheckRelativeName(relative, false) != NameFault::None) continue;

@@ -71,6 +71,12 @@ struct ModuleTraits {
   static void Close(HMODULE m) { ::FreeLibrary(m); }
 };
 
+struct EventLogTraits {
+  using Type = HANDLE;
+  static HANDLE Invalid() { return nullptr; }
+  static void Close(HANDLE h) { ::CloseEventLog(h); }
+};
+
 // A file handle; files fail as INVALID_HANDLE_VALUE.
 using FileHandle = UniqueResource<FileTraits>;
 // Thread, process and event handles fail as NULL.
@@ -80,3 +86,4 @@ using FindHandle = UniqueResource<FindTraits>;
 inline bool IsDotEntry(const char* name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
 using RegKey = UniqueResource<KeyTraits>;
 using Module = UniqueResource<ModuleTraits>;
+using EventLogHandle = UniqueResource<EventLogTraits>;

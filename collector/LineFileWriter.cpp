@@ -8,6 +8,7 @@
 
 #include "CollectorState.h"
 #include "Handles.h"
+#include "ResultsFormat.h"
 
 LineFileWriter::LineFileWriter(std::string path) : path_(std::move(path)) {}
 
@@ -48,8 +49,7 @@ void LineFileWriter::AppendLine(const std::string& line) {
 }
 
 const char* LogLevelName(int level) {
-  static const char* const names[] = {"DEBUG", "INFORMATION", "WARNING", "ERROR", "CRITICAL ERROR"};
-  return level >= 0 && level < 5 ? names[level] : "???";
+  return level >= 0 && level < results::kLogLevelCount ? results::kLogLevelNames[level] : "???";
 }
 
 void LogEvent(LineFileWriter* writer, int level, const std::string& text) {

@@ -12,6 +12,7 @@
 #include "NameCheck.h"
 #include "ResultsArchive.h"
 #include "ResultsFolderLock.h"
+#include "ResultsFormat.h"
 #include "ResultsTree.h"
 #include "TextCatalogue.h"
 #include "TextFormat.h"
@@ -204,7 +205,7 @@ bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
   // Before the log is registered, so that its CRC covers the lines this writes.
   archive.LeaveOutUnfit(run.ActivityLog());
   // Registered last, so that its CRC covers the log up to here.
-  list.AddToFileList("Activity Log.csv", "");
+  list.AddToFileList(results::kActivityLogName, "");
   list.ListExternalFiles();
   list.WriteEndMarker();
   if (!WriteFailed && !list.Sign()) RaiseWriteFailure();

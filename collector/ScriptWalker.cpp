@@ -12,7 +12,10 @@
 #include "CollectorState.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
+#include "QXTActiveDir.h"
+#include "QXTEventLog.h"
 #include "QXTExecute.h"
+#include "QXTFile.h"
 #include "QXTProcessList.h"
 #include "QXTRegistry.h"
 #include "ScriptDocument.h"
@@ -122,7 +125,7 @@ class Walker {
       return;
     }
     context_.status->SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
-    // The directory dump collector arrives with the directory classes.
+    DirectoryDump(context_, element).Run();
     context_.status->SetProgress("", kUnitsActiveDirectory);
   }
 
@@ -155,12 +158,13 @@ class Walker {
     if (SameName(section, "FILES")) {
       if (!Counted(kUnitsFiles)) {
         status.SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
-        // The file collector arrives with its own work; the units still step.
+        FileCollector(context_, name, value).Run(FileCollector::Mode::Copy);
         status.SetProgress("", kUnitsFiles);
       }
     } else if (SameName(section, "FILE_VERSIONS")) {
       if (!Counted(kUnitsFileVersions)) {
         status.SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
+        FileCollector(context_, name, value).Run(FileCollector::Mode::List);
         status.SetProgress("", kUnitsFileVersions);
       }
     } else if (SameName(section, "REGISTRY")) {
@@ -186,7 +190,7 @@ class Walker {
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "EVENT_LOGS")) {
       if (!Counted(kUnitsEventLogs)) {
         status.SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
-        // The event log collector arrives with its own work; the units still step.
+        EventLogCollector(context_, name, value).Run();
         status.SetProgress("", kUnitsEventLogs);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "PROCESS_LIST")) {

@@ -50,6 +50,15 @@ bool SplitEntryName(const std::string& entryName, std::string* prefix, std::stri
 
 }  // namespace tar
 
+unsigned long TarHeaderChecksum(const tar::Block& header) {
+  unsigned long sum = 0;
+  for (std::size_t i = 0; i < tar::kBlockSize; ++i) {
+    const bool inChecksum = i >= tar::kChecksum.offset && i < tar::kChecksum.end();
+    sum += inChecksum ? ' ' : header[i];
+  }
+  return sum;
+}
+
 bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned long long mtime, tar::Block& buffer) {
   buffer.fill(0);
   std::string prefix, field;
@@ -73,8 +82,7 @@ bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned l
   PutText(buffer, tar::kDevminor, "0000000");
   PutText(buffer, tar::kPrefix, prefix.c_str());
 
-  unsigned long sum = 0;
-  for (unsigned char byte : buffer) sum += byte;
+  const unsigned long sum = TarHeaderChecksum(buffer);
   // Seven digits and a NUL replace the eight spaces.
   std::memset(buffer.data() + tar::kChecksum.offset, 0, tar::kChecksum.width);
   PutOctal(buffer, tar::kChecksum, "%07lo", sum);

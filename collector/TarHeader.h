@@ -67,6 +67,10 @@ bool SplitEntryName(const std::string& entryName, std::string* prefix, std::stri
 
 }  // namespace tar
 
+// The header's checksum: the sum of its 512 bytes taken as unsigned values, with the
+// checksum field counted as eight spaces.
+unsigned long TarHeaderChecksum(const tar::Block& header);
+
 // Fills buffer with the header of one regular-file entry and its checksum. Returns
 // false, leaving the buffer zeroed, when size does not fit the 11 octal digits of
 // the size field or the name cannot be split (SplitEntryName): such a file cannot be

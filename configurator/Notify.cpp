@@ -26,3 +26,22 @@ int NotifyUser(const NoticeRequest& request) {
   record.icon = kNoticeIcon;
   return notify(&record);
 }
+
+void ShowNotice(HWND owner, int message, const wchar_t* insert) {
+  NoticeRequest request;
+  request.owner = owner;
+  request.insert = insert;
+  request.message = message;
+  NotifyUser(request);
+}
+
+bool AskQuestion(HWND owner, int message, const wchar_t* insert, int yes, int no, int caption) {
+  NoticeRequest request;
+  request.owner = owner;
+  request.insert = insert;
+  request.message = message;
+  request.button1 = yes;
+  request.button2 = no;
+  request.caption = caption;
+  return NotifyUser(request) == kNotifyYes;
+}

@@ -23,3 +23,9 @@ struct NoticeRequest {
 
 // Shows the notice and returns the button pressed (kNotifyYes for yes).
 int NotifyUser(const NoticeRequest& request);
+
+// A plain notice with the error caption.
+void ShowNotice(HWND owner, int message, const wchar_t* insert = nullptr);
+// A question; true only when it is answered yes.
+bool AskQuestion(HWND owner, int message, const wchar_t* insert = nullptr, int yes = kNotifyYes, int no = kNotifyNo,
+                 int caption = kCaptionQuestion);

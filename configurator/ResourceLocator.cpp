@@ -90,6 +90,14 @@ std::wstring CutAtLastBackslash(const std::wstring& path) {
   return pos == std::wstring::npos ? std::wstring() : path.substr(0, pos);
 }
 
+// A drive's root or a UNC path: anything else would hand the loader a relative path,
+// which it looks for in the current folder and along PATH.
+bool IsFullPath(const std::wstring& path) {
+  bool drive = path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+  bool unc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'\\';
+  return drive || unc;
+}
+
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
   if (folder.empty() || folder.back() == L'\\') return folder + name;
   return folder + L'\\' + name;
@@ -276,7 +284,7 @@ HMODULE ResourceLocator(const wchar_t* moduleFileName, LoadErrorLog& log, Locato
   }
 
   std::wstring installDir;
-  if (!platform.InstallDir(installDir) || installDir.empty()) return nullptr;
+  if (!platform.InstallDir(installDir) || !IsFullPath(installDir)) return nullptr;
   // The install folder is both start path and base; the locale fallback cuts the start
   // path at its last backslash like a file path, so a value without a trailing
   // backslash makes it look in the folder above.

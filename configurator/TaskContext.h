@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "Korbel.h"
 
 // Configuration modes: standalone, or one of the two MID modes.
@@ -24,6 +26,10 @@ constexpr int kOptionsFileChars = 1024;
 
 // The name under which a MID caller addresses the default task.
 constexpr wchar_t kDefaultTaskName[] = L"DefaultTask";
+
+// Task names and display names compare exactly, character by character: a linguistic
+// comparison would take names that differ only in ignored characters for the same.
+inline bool SameName(const wchar_t* a, const wchar_t* b) { return wcscmp(a, b) == 0; }
 constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Quillmont\\Orlan\\Vardex Enterprise\\CurrentVersion";
 constexpr wchar_t kDefaultTaskKeyPath[] =
     L"SOFTWARE\\Quillmont\\Orlan\\Vardex Enterprise\\CurrentVersion\\DefaultTask";

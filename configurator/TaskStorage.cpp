@@ -25,29 +25,8 @@ const wchar_t* ServerArg(const TaskContext& ctx) { return ctx.serverName[0] ? ct
 
 // In a MID mode "DefaultTask" addresses the default task, which KORBEL knows as no name.
 const wchar_t* StorageName(const TaskContext& ctx) {
-  if (IsMidMode() && lstrcmpW(ctx.taskName, kDefaultTaskName) == 0) return nullptr;
+  if (IsMidMode() && SameName(ctx.taskName, kDefaultTaskName)) return nullptr;
   return ctx.taskName;
-}
-
-void Notice(HWND owner, int message, const wchar_t* insert = nullptr) {
-  NoticeRequest request;
-  request.owner = owner;
-  request.insert = insert;
-  request.message = message;
-  request.caption = kCaptionNotice;
-  NotifyUser(request);
-}
-
-bool Ask(HWND owner, int message, const wchar_t* insert = nullptr, int yes = kNotifyYes, int no = kNotifyNo,
-         int caption = kCaptionQuestion) {
-  NoticeRequest request;
-  request.owner = owner;
-  request.insert = insert;
-  request.message = message;
-  request.button1 = yes;
-  request.button2 = no;
-  request.caption = caption;
-  return NotifyUser(request) == kNotifyYes;
 }
 
 void NewTickName(TaskContext& ctx) { wsprintfW(ctx.taskName, L"%lu", GetTickCount()); }
@@ -72,15 +51,6 @@ std::wstring StoredScanItem(const ScanOptions& options, int index) {
   return text ? std::wstring(text) : std::wstring();
 }
 
-// An item array and its heap strings, which the array itself may not own.
-void FreeItemArray(HUTILARRAY array) {
-  const QmUtilTable& util = QmUtil();
-  if (!array || !util.UTIL_ARRAY_RemoveAt || !util.UTIL_ARRAY_Destroy) return;
-  for (int i = util.UTIL_ARRAY_GetCount(array) - 1; i >= 0; --i)
-    if (void* item = util.UTIL_ARRAY_RemoveAt(array, i)) HeapFree(GetProcessHeap(), 0, item);
-  util.UTIL_ARRAY_Destroy(array);
-}
-
 // After a load, reset or import has replaced the record.
 void AfterReload(TaskContext& ctx) {
   ApplyValueLimits(ctx);
@@ -96,7 +66,7 @@ struct NameSearch {
 BOOL CALLBACK MatchDisplayName(LPCWSTR, HKEY taskKey, LPARAM context) {
   auto* search = reinterpret_cast<NameSearch*>(context);
   wchar_t name[kTemporaryNameChars + 1] = {};
-  if (REG_GetOpt(taskKey, KORBEL_OPT_DISPLAY_NAME, name, sizeof name) && lstrcmpW(name, search->wanted) == 0) {
+  if (REG_GetOpt(taskKey, KORBEL_OPT_DISPLAY_NAME, name, sizeof name) && SameName(name, search->wanted)) {
     search->taken = true;
     return FALSE;
   }
@@ -105,12 +75,20 @@ BOOL CALLBACK MatchDisplayName(LPCWSTR, HKEY taskKey, LPARAM context) {
 
 }  // namespace
 
+void FreeItemArray(HUTILARRAY array) {
+  const QmUtilTable& util = QmUtil();
+  if (!array || !util.UTIL_ARRAY_RemoveAt || !util.UTIL_ARRAY_Destroy) return;
+  for (int i = util.UTIL_ARRAY_GetCount(array) - 1; i >= 0; --i)
+    if (void* item = util.UTIL_ARRAY_RemoveAt(array, i)) HeapFree(GetProcessHeap(), 0, item);
+  util.UTIL_ARRAY_Destroy(array);
+}
+
 void SetStorageEvents(StorageEvents* events) { g_events = events ? events : &g_silentEvents; }
 
 int LoadTaskAtStart(TaskContext& ctx) {
   if (!ctx.temporary) {
     bool loaded = false;
-    bool skip = IsMidMode() && lstrcmpW(ctx.taskName, kDefaultTaskName) == 0;
+    bool skip = IsMidMode() && SameName(ctx.taskName, kDefaultTaskName);
     if (!skip) loaded = LoadScanOptions(ServerArg(ctx), ctx.taskName, nullptr, 0, &ctx.options, &ctx.editable);
     if (!loaded) {
       if (!IsMidMode()) return taskmsg::kTaskNotFound;
@@ -188,7 +166,7 @@ bool IsPolicyLocked(const TaskContext& ctx, int item) {
 }
 
 bool SaveTask(TaskContext& ctx, HWND owner) {
-  if (ctx.options.wStatus & kStatusRunning) Notice(owner, taskmsg::kScanRunning);
+  if (ctx.options.wStatus & kStatusRunning) ShowNotice(owner, taskmsg::kScanRunning);
   if (!ctx.temporary) {
     g_events->CollectScanItems(ctx);
     if (!IsMidMode()) {
@@ -196,7 +174,7 @@ bool SaveTask(TaskContext& ctx, HWND owner) {
       for (int i = 0; i < count; ++i) {
         if (!g_events->ScanItemAdded(i)) continue;
         if (!SetLastScanFileAt(ServerArg(ctx), ctx.taskName, L"", i)) {
-          Notice(owner, taskmsg::kResumeResetFailed, StoredScanItem(ctx.options, i).c_str());
+          ShowNotice(owner, taskmsg::kResumeResetFailed, StoredScanItem(ctx.options, i).c_str());
           return false;
         }
         g_events->ClearScanItemAdded(i);
@@ -205,7 +183,7 @@ bool SaveTask(TaskContext& ctx, HWND owner) {
   }
   BOOL changed = FALSE;
   if (!SaveScanOptions(ServerArg(ctx), StorageName(ctx), nullptr, ctx.temporary, &ctx.options, &changed)) {
-    Notice(owner, taskmsg::kSaveFailed);
+    ShowNotice(owner, taskmsg::kSaveFailed);
     return false;
   }
   if (!ctx.temporary) ctx.dirty = FALSE;
@@ -215,7 +193,7 @@ bool SaveTask(TaskContext& ctx, HWND owner) {
 }
 
 bool SaveAsDefault(TaskContext& ctx, HWND owner) {
-  if (!Ask(owner, taskmsg::kSaveAsDefaultQuestion)) return false;
+  if (!AskQuestion(owner, taskmsg::kSaveAsDefaultQuestion)) return false;
   const WORD status = ctx.options.wStatus;
   ctx.options.wStatus &= static_cast<WORD>(~kStatusRunning);
   std::wstring keptName = ctx.options.szDisplayName;
@@ -227,7 +205,7 @@ bool SaveAsDefault(TaskContext& ctx, HWND owner) {
   bool saved = SaveScanOptions(ServerArg(ctx), nullptr, nullptr, FALSE, &ctx.options, nullptr);
   lstrcpynW(ctx.options.szDisplayName, keptName.c_str(), kDisplayNameChars);
   ctx.options.wStatus = status;
-  if (!saved) Notice(owner, taskmsg::kSaveFailed);
+  if (!saved) ShowNotice(owner, taskmsg::kSaveFailed);
   return saved;
 }
 
@@ -235,7 +213,7 @@ bool ResetToDefault(TaskContext& ctx, HWND owner) {
   std::wstring keptName = ctx.options.szDisplayName;
   BOOL editable = FALSE;
   if (!LoadScanOptions(ServerArg(ctx), nullptr, nullptr, 0, &ctx.options, &editable)) {
-    Notice(owner, taskmsg::kDefaultsFailed);
+    ShowNotice(owner, taskmsg::kDefaultsFailed);
     return false;
   }
   ctx.editable = TRUE;
@@ -246,6 +224,8 @@ bool ResetToDefault(TaskContext& ctx, HWND owner) {
     ctx.scannerProcess = nullptr;
     ctx.startPending = FALSE;
     ctx.stopPending = FALSE;
+    ctx.options.nStartMarks[0] = 0;
+    ctx.options.nStartMarks[1] = 0;
     g_events->RefreshRunButtons(ctx);
     ctx.dirty = FALSE;
   } else {
@@ -260,7 +240,7 @@ bool ResetToDefault(TaskContext& ctx, HWND owner) {
 bool ImportOptions(TaskContext& ctx, HWND owner, const wchar_t* path) {
   BOOL editable = FALSE;
   if (!path || !*path || !LoadScanOptions(nullptr, nullptr, path, 0, &ctx.options, &editable)) {
-    Notice(owner, taskmsg::kOptionsFileFailed);
+    ShowNotice(owner, taskmsg::kOptionsFileFailed);
     return false;
   }
   ctx.editable = TRUE;
@@ -273,16 +253,19 @@ bool ImportOptions(TaskContext& ctx, HWND owner, const wchar_t* path) {
 
 bool ExportOptions(TaskContext& ctx, HWND owner, const wchar_t* path) {
   if (!path || !*path) {
-    Notice(owner, taskmsg::kSaveFailed);
+    ShowNotice(owner, taskmsg::kSaveFailed);
     return false;
   }
   if (FileExists(path) &&
-      !Ask(owner, taskmsg::kOverwriteQuestion, path, taskmsg::kOverwriteYes, taskmsg::kOverwriteNo, kCaptionOverwrite))
+      !AskQuestion(owner, taskmsg::kOverwriteQuestion, path, taskmsg::kOverwriteYes, taskmsg::kOverwriteNo, kCaptionOverwrite))
     return false;
   if (!SaveScanOptions(nullptr, nullptr, path, FALSE, &ctx.options, nullptr)) {
-    Notice(owner, taskmsg::kSaveFailed);
+    ShowNotice(owner, taskmsg::kSaveFailed);
     return false;
   }
+  // The title names the file the options went to, as after an import.
+  lstrcpynW(ctx.optionsFile, path, kOptionsFileChars);
+  g_events->RebuildTitle(ctx);
   return true;
 }
 
@@ -298,7 +281,7 @@ bool CheckTemporaryTaskName(TaskContext& ctx, HWND owner, const wchar_t* display
     }
   }
   if (!enumerated || search.taken) {
-    Notice(owner, taskmsg::kNameTaken, search.wanted);
+    ShowNotice(owner, taskmsg::kNameTaken, search.wanted);
     return false;
   }
   return true;
@@ -308,13 +291,13 @@ bool CreateTaskFromTemporary(TaskContext& ctx, HWND owner, const wchar_t* displa
   GUID guid = {};
   wchar_t name[40] = {};
   if (FAILED(CoCreateGuid(&guid)) || StringFromGUID2(guid, name, 40) == 0) {
-    Notice(owner, taskmsg::kCreateFailed);
+    ShowNotice(owner, taskmsg::kCreateFailed);
     return false;
   }
   HKEY optionsKey = nullptr;
   if (REG_OpenKeyEx(HKEY_Make(HKEY_LOCAL_MACHINE, KORBEL_REGISTRY_WIN32), kDefaultTaskKeyPath, nullptr, KEY_READ,
                     &optionsKey) != ERROR_SUCCESS) {
-    Notice(owner, taskmsg::kCreateFailed);
+    ShowNotice(owner, taskmsg::kCreateFailed);
     return false;
   }
   HKEY created = REG_TaskOpen2(ctx.defaultWriteKey, optionsKey, name, KEY_READ | KEY_WRITE);
@@ -334,7 +317,7 @@ bool CreateTaskFromTemporary(TaskContext& ctx, HWND owner, const wchar_t* displa
   if (!opened) {
     CloseKey(readKey);
     CloseKey(writeKey);
-    Notice(owner, taskmsg::kCreateFailed);
+    ShowNotice(owner, taskmsg::kCreateFailed);
     return false;
   }
   CloseKey(ctx.taskReadKey);

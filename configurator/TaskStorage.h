@@ -71,6 +71,10 @@ void CloseTaskKeys(TaskContext& ctx);
 // releases the record (FreeScanOptionsResources) and the keys (CloseTaskKeys).
 int OpenTaskAtStart(TaskContext& ctx, const wchar_t* displayName);
 
+// Frees an item array of the record's kind and its heap strings (the array may not own
+// them).
+void FreeItemArray(HUTILARRAY array);
+
 // Holds the loaded record to the limits the pages can show.
 void ApplyValueLimits(TaskContext& ctx);
 

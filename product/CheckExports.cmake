@@ -1,3 +1,4 @@
+# Part of our stand-ins of another vendor's libraries and programs, for development and tests; the stand-ins are not part of what we ship.
 # Fails the build when a stand-in library's export names differ from its .def file:
 # the configurator binds them with GetProcAddress by plain name, so a decorated
 # stdcall name (win32's "name@n") or a missing name would only show at run time.

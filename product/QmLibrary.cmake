@@ -1,3 +1,4 @@
+# Part of our stand-ins of another vendor's libraries and programs, for development and tests; the stand-ins are not part of what we ship.
 # qm_add_library(TARGET NAME DEF SOURCES...): one of the run-time bound stand-in
 # libraries, exported by plain names through its .def file and named NAME.DLL.
 function(qm_add_library target name def)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the collector on the bundled sample script under Wine, silently into a scratch
-# folder, then shows what the archive holds and the run's activity log.
+# folder, then shows what the archive holds, the run's activity log and the support
+# desk's check of the archive.
 # Usage: tools/run-sample.sh <build tree> <scratch folder>
 set -euo pipefail
 
@@ -46,3 +47,6 @@ echo
 echo "== Activity Log.csv"
 tar xzf "$archive" -C "$out" "Activity Log.csv"
 tr -d '\r' < "$out/Activity Log.csv"
+echo
+echo "== QIRVerify $archive"
+"$build/wine-run.sh" "$build/bin/QIRVerify.exe" "$(winpath "$archive")" 2>>"$out/wine.log" | tr -d '\r'

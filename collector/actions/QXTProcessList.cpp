@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "ByteBounds.h"
 #include "CollectorState.h"
 #include "FileList.h"
 #include "Handles.h"
@@ -22,16 +23,6 @@ constexpr DWORD kPerfBufferStep = 25600;
 // A source that keeps asking for more than this is not answering sensibly.
 constexpr DWORD kPerfBufferLimit = 64u << 20;
 constexpr size_t kNameBuffer = 260;
-
-// True when `count` bytes from `offset` lie inside a block of `size` bytes.
-bool Fits(size_t offset, size_t count, size_t size) { return offset <= size && size - offset >= count; }
-
-template <typename T>
-bool ReadAt(const BYTE* data, size_t size, size_t offset, T* value) {
-  if (!Fits(offset, sizeof(T), size)) return false;
-  memcpy(value, data + offset, sizeof(T));
-  return true;
-}
 
 std::string InstanceName(const BYTE* data, size_t size, size_t offset, DWORD byteLength) {
   if (!Fits(offset, 0, size)) return std::string();

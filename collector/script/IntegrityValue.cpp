@@ -87,17 +87,21 @@ bool StripIntegrityValue(std::string& text) {
   return true;
 }
 
-unsigned long ComputeIntegrityValue(const std::string& text) {
-  const size_t length = std::strlen(text.c_str());
-  const Bytef* data = reinterpret_cast<const Bytef*>(text.data());
-  uLong crc = crc32(0L, Z_NULL, 0);
+unsigned long ContinueIntegrityValue(unsigned long value, const char* data, size_t size) {
+  const Bytef* bytes = reinterpret_cast<const Bytef*>(data);
+  uLong crc = value & 0xFFFFFFFFUL;
   size_t done = 0;
-  while (done < length) {
-    const uInt part = static_cast<uInt>(std::min<size_t>(length - done, 1u << 30));
-    crc = crc32(crc, data + done, part);
+  while (done < size) {
+    const uInt part = static_cast<uInt>(std::min<size_t>(size - done, 1u << 30));
+    crc = crc32(crc, bytes + done, part);
     done += part;
   }
   return static_cast<unsigned long>(crc & 0xFFFFFFFFUL);
+}
+
+unsigned long ComputeIntegrityValue(const std::string& text) {
+  const size_t length = std::strlen(text.c_str());
+  return ContinueIntegrityValue(0, text.data(), length);
 }
 
 bool ScriptIntegrityValid(const std::string& bytes, std::string* text) {
@@ -117,4 +121,65 @@ bool EmbedIntegrityValue(std::string& text, unsigned long value) {
   text.insert(last, tag);
   text.insert(first, tag);
   return true;
+}
+
+void IntegrityValueCheck::Delay(unsigned long* value, const char* data, size_t size) {
+  const size_t held = delayed_.size() + size;
+  if (held <= kIntegrityTagLength) {
+    delayed_.append(data, size);
+    return;
+  }
+  const size_t excess = held - kIntegrityTagLength;
+  const size_t fromDelayed = std::min(excess, delayed_.size());
+  *value = ContinueIntegrityValue(*value, delayed_.data(), fromDelayed);
+  delayed_.erase(0, fromDelayed);
+  const size_t fromData = excess - fromDelayed;
+  *value = ContinueIntegrityValue(*value, data, fromData);
+  delayed_.append(data + fromData, size - fromData);
+}
+
+void IntegrityValueCheck::AddAfterFirst(const char* data, size_t size) {
+  whole_ = ContinueIntegrityValue(whole_, data, size);
+  if (secondTag_) bothStripped_ = ContinueIntegrityValue(bothStripped_, data, size);
+  if (tagShape_) Delay(&stripped_, data, size);
+  length_ += size;
+}
+
+void IntegrityValueCheck::Add(const char* data, size_t size) {
+  while (size > 0) {
+    const char* gt = static_cast<const char*>(std::memchr(data, '>', size));
+    const size_t run = gt ? static_cast<size_t>(gt - data) : size;
+    if (!seenFirst_) {
+      Delay(&whole_, data, run);
+      length_ += run;
+      if (gt) {
+        seenFirst_ = true;
+        first_ = length_;
+        // The same shape test as for a whole text, on the bytes that can hold the tag.
+        tagShape_ = delayed_.size() == kIntegrityTagLength && HasTagBefore(delayed_ + ">", delayed_.size());
+        carried_ = tagShape_ ? DecodeIntegrityValue(delayed_.substr(1)) : 0;
+        stripped_ = whole_;
+        whole_ = ContinueIntegrityValue(whole_, delayed_.data(), delayed_.size());
+        delayed_.clear();
+      }
+    } else {
+      AddAfterFirst(data, run);
+      if (gt) {
+        seenSecond_ = true;
+        // The second tag must lie wholly after the first ">".
+        secondTag_ = tagShape_ && length_ - first_ > kIntegrityTagLength;
+        bothStripped_ = stripped_;
+      }
+    }
+    if (gt) AddAfterFirst(gt, 1);
+    data += run + (gt ? 1 : 0);
+    size -= run + (gt ? 1 : 0);
+  }
+}
+
+bool IntegrityValueCheck::Valid() const {
+  if (!seenFirst_) return ContinueIntegrityValue(whole_, delayed_.data(), delayed_.size()) == 0;
+  // A single ">" carries no value, and without the second tag nothing is stripped.
+  const unsigned long carried = seenSecond_ && tagShape_ ? carried_ : 0;
+  return carried == (secondTag_ ? bothStripped_ : whole_);
 }

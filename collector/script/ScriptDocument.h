@@ -14,6 +14,7 @@
 #include <oaidl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ScriptReader.h"
@@ -186,6 +187,10 @@ class TreeRef {
   TreeRef(const TreeRef&) = delete;
   TreeRef& operator=(const TreeRef&) = delete;
   TreeRef(TreeRef&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  TreeRef& operator=(TreeRef&& other) noexcept {
+    std::swap(p_, other.p_);
+    return *this;
+  }
   // For out-parameters of the tree's operations; the holder must be empty.
   T** put() { return &p_; }
   T* get() const { return p_; }

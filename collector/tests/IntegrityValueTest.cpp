@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "IntegrityValue.h"
 #include "TextFile.h"
@@ -191,6 +193,41 @@ TEST(IntegrityValue, FileListSigningGrowsTheFileByEighteenBytes) {
   EXPECT_EQ(0u, back.find("<FILE_LIST_START_"));
   EXPECT_TRUE(Valid(back));
   DeleteFileA(path.c_str());
+}
+
+// The streamed check agrees with the whole-text check on every text, whatever pieces
+// the text arrives in: signed texts, each of their bytes changed, a ">" added anywhere,
+// and the shapes that carry no tag or only half of one.
+TEST(IntegrityValue, StreamedCheckAgreesWithTheWholeTextCheck) {
+  std::vector<std::string> texts = {"",
+                                    ">",
+                                    "plain text",
+                                    "<ROOT_KBMQTRZL/>",
+                                    ">_KBMQTRZL>x>",
+                                    "<R_KBMQTRZL>ab>",
+                                    "<R_KBMQTRZL>body</R123456789>",
+                                    Signed("<R>0123456789</R>"),
+                                    Signed("<A>>")};
+  const std::string script = Signed(kScript);
+  texts.push_back(script);
+  for (size_t i = 0; i < script.size(); ++i) {
+    std::string changed = script;
+    changed[i] = static_cast<char>(changed[i] ^ 0x01);
+    texts.push_back(changed);
+    texts.push_back(script.substr(0, i) + ">" + script.substr(i));
+  }
+  int valid = 0;
+  for (const std::string& text : texts) {
+    const bool expected = Valid(text);
+    valid += expected;
+    for (size_t piece : {size_t(1), size_t(5), size_t(9), text.size() + 1}) {
+      IntegrityValueCheck check;
+      for (size_t at = 0; at < text.size(); at += piece) check.Add(text.data() + at, std::min(piece, text.size() - at));
+      ASSERT_EQ(expected, check.Valid()) << "\"" << text << "\" in pieces of " << piece;
+    }
+  }
+  // Not only invalid texts agree: the signed ones and the empty one are valid.
+  EXPECT_GE(valid, 4);
 }
 
 }  // namespace

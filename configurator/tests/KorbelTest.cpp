@@ -1,9 +1,10 @@
 // Tests of our KORBEL.dll through its exports, in the Wine registry: records stored
 // and read back whole, options files, single options, task keys, enumeration,
-// policy, resume points and the stubbed services.
+// policy, resume points, and the shell and help services.
 #include <iterator>
 #include <vector>
 
+#include "QmTestSupport.h"
 #include "ScratchRegistry.h"
 
 namespace {
@@ -207,11 +208,14 @@ TEST_F(KorbelTest, OptionsFileRoundTripAndRefusals) {
     EXPECT_FALSE(LoadScanOptions(nullptr, nullptr, path.c_str(), 0, loaded.options, &editable)) << text;
     EXPECT_STREQ(L"unchanged", loaded->szDisplayName) << text;
   }
-  // Options missing from a file take their defaults.
-  WriteTextFile(path, "[Vardex Scan Task]\n120=d:70\n");
+  // Options missing from a file take their defaults; a byte-order mark, as editors
+  // write it, is no part of the header. A second one is.
+  WriteTextFile(path, "\xEF\xBB\xBF[Vardex Scan Task]\n120=d:70\n");
   ASSERT_TRUE(LoadScanOptions(nullptr, nullptr, path.c_str(), 0, loaded.options, &editable));
   EXPECT_EQ(70, loaded->nUtilisation);
   EXPECT_EQ(2, loaded->nPrimaryAction);
+  WriteTextFile(path, "\xEF\xBB\xBF\xEF\xBB\xBF[Vardex Scan Task]\n120=d:70\n");
+  EXPECT_FALSE(LoadScanOptions(nullptr, nullptr, path.c_str(), 0, loaded.options, &editable));
   DeleteFileW(path.c_str());
   EXPECT_FALSE(LoadScanOptions(nullptr, nullptr, path.c_str(), 0, loaded.options, &editable));
 }
@@ -368,31 +372,56 @@ TEST_F(KorbelTest, PolicyResumePointsAndComponents) {
   EXPECT_FALSE(GetComponentPath(L"Unknown", path, KORBEL_PATH_CHARS));
 }
 
-TEST(KorbelServices, UnavailableServicesFailWithoutTouchingOutputs) {
-  KORBEL_SCHEDULE schedule;
-  memset(&schedule, 0x5a, sizeof schedule);
-  wchar_t buffer[8] = L"keep";
-  const DWORD helpTable[] = {100, 200, 0, 0};
-  auto expectNotImplemented = [](bool failed, const char* what) {
-    EXPECT_TRUE(failed) << what;
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CALL_NOT_IMPLEMENTED), GetLastError()) << what;
+TEST(KorbelServices, PathKindsAndTargetFolders) {
+  qmtest::ScratchFolder folder;
+  std::wstring file = folder.Sub(L"a.exe");
+  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  struct Case {
+    std::wstring path;
+    int kind;
+  } cases[] = {
+      {file, KORBEL_FS_FILE},          {folder.path(), KORBEL_FS_FOLDER},
+      {folder.Sub(L"none"), KORBEL_FS_NONE}, {L"C:", KORBEL_FS_DRIVE},
+      {L"c:\\", KORBEL_FS_DRIVE},      {L"\\\\server\\share\\x", KORBEL_FS_NETWORK},
+      {L"All local drives", KORBEL_FS_NONE}, {L"", KORBEL_FS_NONE},
   };
-  expectNotImplemented(!DisplayXMASchedDialog(nullptr, &schedule, FALSE), "schedule");
-  expectNotImplemented(!Sh_EnsureValidPath(nullptr, buffer, 8), "valid path");
-  expectNotImplemented(!Sh_VerifyMoveTo(L"C:\\"), "move to");
-  expectNotImplemented(!Sh_CheckTargetDir(TRUE, L"C:\\"), "target dir");
-  expectNotImplemented(GetFSType(L"C:\\", nullptr) == 0, "fs type");
-  expectNotImplemented(GetRecycleBinName() == nullptr, "recycle bin");
-  expectNotImplemented(!SingleFilesCheck(nullptr, nullptr, nullptr, nullptr, nullptr), "single files");
-  expectNotImplemented(!MsgWmHtmlHelp(nullptr, WM_HELP, 0, 0, helpTable), "help");
-  expectNotImplemented(!MsgWmHtmlContextMenu(nullptr, WM_CONTEXTMENU, 0, 0, helpTable), "context menu");
-  expectNotImplemented(!PageLevelHtmlHelp(nullptr, 1, helpTable), "page help");
-  expectNotImplemented(!InitializeHtmlHelpPath(L"::/context.txt"), "help path");
-  expectNotImplemented(GetHtmlHelpPath() == nullptr, "get help path");
-  expectNotImplemented(!LaunchWebHelp(1), "web help");
-  expectNotImplemented(!ShowAbout(nullptr, 0, nullptr, nullptr), "about");
-  EXPECT_STREQ(L"keep", buffer);
-  EXPECT_EQ(0x5a5a5a5au, schedule.enabled);
+  for (const Case& c : cases) EXPECT_EQ(c.kind, GetFSType(c.path.c_str(), nullptr)) << qmtest::Narrow(c.path);
+  EXPECT_EQ(KORBEL_FS_NONE, GetFSType(nullptr, nullptr));
+
+  EXPECT_TRUE(Sh_VerifyMoveTo(folder.Sub(L"new").c_str()));
+  EXPECT_FALSE(Sh_VerifyMoveTo(file.c_str())) << "a file is no folder";
+  EXPECT_FALSE(Sh_VerifyMoveTo(L"relative\\folder"));
+  EXPECT_FALSE(Sh_VerifyMoveTo(L"C:\\q*"));
+  EXPECT_TRUE(Sh_CheckTargetDir(TRUE, folder.Sub(L"new").c_str())) << "its parent exists";
+  EXPECT_FALSE(Sh_CheckTargetDir(TRUE, folder.Sub(L"no\\deeper").c_str()));
+  EXPECT_FALSE(Sh_CheckTargetDir(TRUE, file.c_str()));
+  EXPECT_TRUE(Sh_CheckTargetDir(FALSE, L"X:\\on\\the\\server"));
+
+  std::wstring bin = GetRecycleBinName();
+  EXPECT_EQ(L":\\$Recycle.Bin", bin.substr(1)) << qmtest::Narrow(bin);
+}
+
+TEST(KorbelServices, HelpRequestsAreRecordedInsteadOfOpened) {
+  qmtest::ScratchFolder folder;
+  std::wstring log = folder.Sub(L"help.log");
+  qmtest::EnvironmentSetting recording(L"KORBEL_HELP_LOG", log.c_str());
+  EXPECT_TRUE(InitializeHtmlHelpPath(L"::/context.txt")) << "the help page of the build exists";
+  std::wstring path = GetHtmlHelpPath();
+  EXPECT_EQ(L"\\Kestrune32Help.htm", path.substr(path.rfind(L'\\')));
+  const DWORD table[] = {1, 7001, 1102, 7101, 0, 0};
+  EXPECT_TRUE(PageLevelHtmlHelp(nullptr, 1, table));
+  EXPECT_TRUE(LaunchWebHelp(3));
+  EXPECT_FALSE(LaunchWebHelp(4));
+  std::string text;
+  HANDLE h = CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  char buffer[512] = {};
+  DWORD read = 0;
+  ReadFile(h, buffer, sizeof buffer - 1, &read, nullptr);
+  CloseHandle(h);
+  EXPECT_STREQ("page 1 7001\r\nweb https://www.quillmont.example/vardex/support\r\n", buffer);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Texts.h"
+
 namespace qmtest {
 
 // Folder of the test program (build/<t>/tests).
@@ -122,6 +124,30 @@ inline std::wstring ModulePath(HMODULE module) {
   GetModuleFileNameW(module, path, MAX_PATH + 1);
   return path;
 }
+
+// The built English language modules, loaded as data and made the program's modules
+// (SetLanguageModules) for as long as the object lives.
+class LanguageModulesLoaded {
+ public:
+  LanguageModulesLoaded() {
+    std::wstring folder = BinFolder() + L"\\Res09\\";
+    configurator_ = LoadLibraryExW((folder + L"Kestrune32.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    product_ = LoadLibraryExW((folder + L"Product.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    SetLanguageModules(configurator_, product_);
+  }
+  ~LanguageModulesLoaded() {
+    SetLanguageModules(nullptr, nullptr);
+    if (configurator_) FreeLibrary(configurator_);
+    if (product_) FreeLibrary(product_);
+  }
+  LanguageModulesLoaded(const LanguageModulesLoaded&) = delete;
+  LanguageModulesLoaded& operator=(const LanguageModulesLoaded&) = delete;
+  bool ok() const { return configurator_ && product_; }
+  HMODULE configurator() const { return configurator_; }
+
+ private:
+  HMODULE configurator_ = nullptr, product_ = nullptr;
+};
 
 // Narrow text of a wide string for failure messages.
 inline std::string Narrow(const std::wstring& text) {

@@ -395,6 +395,18 @@ TEST(ResourceLocatorTest, InstallFolderFallbackCutsTheStoredValueLikeAFilePath) 
   }
 }
 
+TEST(ResourceLocatorTest, InstallFolderThatIsNotAFullPathIsNeverSearched) {
+  for (const wchar_t* value : {L"", L"Vardex", L"Vardex\\Enterprise", L"C:Vardex", L"\\Vardex"}) {
+    Layout l;
+    FakePlatform p;
+    p.program = l.ProgramFile();
+    p.installDir = value;
+    LoadErrorLog log;
+    EXPECT_EQ(ResourceLocator(L"Kestrune32.dll", log, p), nullptr);
+    EXPECT_EQ(p.tried.size(), 10u) << Narrow(value) << ": only the program folder's pass";
+  }
+}
+
 TEST(ResourceLocatorTest, LaterAttemptsShareTheLastLogSlot) {
   Layout l;
   const wchar_t* names[] = {L"RES01", L"RES02", L"RES03", L"RES04", L"RES05", L"RES06",

@@ -327,12 +327,14 @@ TEST_F(TaskStorageTest, ResetToDefault) {
   // A temporary task starts over: new name, no scanner, nothing pending, clean.
   ctx_->temporary = TRUE;
   ctx_->startPending = TRUE;
+  SetDword(L"DefaultTask", L"Option101", 1);  // a start mark stored in the default task
   ctx_->scannerProcess = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   lstrcpyW(ctx_->taskName, L"old");
   ASSERT_TRUE(ResetToDefault(*ctx_, nullptr));
   EXPECT_STRNE(L"old", ctx_->taskName);
   EXPECT_EQ(nullptr, ctx_->scannerProcess);
   EXPECT_FALSE(ctx_->startPending);
+  EXPECT_EQ(0, ctx_->options.nStartMarks[0]) << "the record's start marks are cleared too";
   EXPECT_FALSE(ctx_->dirty);
   EXPECT_EQ(1, events_.runButtons);
 
@@ -352,6 +354,8 @@ TEST_F(TaskStorageTest, ExportAndImportThroughAFile) {
   AddItem(ctx_->options, L"E:\\WORK\\");
   ASSERT_TRUE(ExportOptions(*ctx_, nullptr, path.c_str()));
   EXPECT_THAT(RecordedMessageNumbers(), IsEmpty()) << "a new file needs no question";
+  EXPECT_EQ(path, ctx_->optionsFile) << "the title names the exported file, as after a save";
+  EXPECT_EQ(1, events_.titles);
 
   // Overwriting asks; no leaves the file as it was.
   ctx_->options.nUtilisation = 80;
@@ -365,6 +369,7 @@ TEST_F(TaskStorageTest, ExportAndImportThroughAFile) {
   EXPECT_EQ(kCaptionOverwrite, question.caption);
 
   ctx_->options.nUtilisation = 15;
+  ctx_->optionsFile[0] = L'\0';
   FreeScanOptionsResources(&ctx_->options);
   ASSERT_TRUE(ImportOptions(*ctx_, nullptr, path.c_str()));
   EXPECT_EQ(60, ctx_->options.nUtilisation);

@@ -1,3 +1,4 @@
+// Part of our stand-ins of another vendor's libraries and programs, for development and tests; the stand-ins are not part of what we ship.
 // Helpers shared by the sources of the three stand-in libraries (not by the configurator).
 #pragma once
 

@@ -1,3 +1,4 @@
+// Part of our stand-ins of another vendor's libraries and programs, for development and tests; the stand-ins are not part of what we ship.
 // Function types of the product's run-time bound libraries QMKRNLU.DLL, QMUTILU.DLL and
 // QMEVENTU.DLL: one X-macro list per library naming every export with its signature.
 // The stand-in libraries declare their exports from these lists and the configurator
@@ -50,7 +51,7 @@ constexpr int kQmButtonNo = IDNO;
 enum QmBrowseMode : int {
   kQmBrowseFile = 0,      // pick an existing file
   kQmBrowseFolder = 1,    // pick a folder
-  kQmBrowseSaveFile = 2,  // name a file to write
+  kQmBrowseSaveFile = 2,  // name a file to write, new or existing; no overwrite prompt
 };
 struct QmBrowseRecord {
   HWND owner;

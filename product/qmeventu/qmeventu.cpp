@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMEVENTU.DLL, for development and tests; not part of what we ship.
 // QMEVENTU.DLL stand-in: the event and alert client. This machine has no event manager
 // or alert manager, so there is nothing to configure and nowhere to send to.
 //

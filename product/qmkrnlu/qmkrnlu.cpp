@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMKRNLU.DLL, for development and tests; not part of what we ship.
 // QMKRNLU.DLL stand-in: files, disks, memory, strings and lists over the platform.
 //
 // Not provided (they answer 0/FALSE, or nothing, with ERROR_CALL_NOT_IMPLEMENTED):

@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: the command-line parser.
 //
 // Token syntax: tokens are separated by blanks, tabs and control characters. Double

@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // Helpers shared by the sources of QMUTILU.DLL.
 #pragma once
 

@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: arrays, hash tables, profiles, the activity log, message strings,
 // memory and small system queries.
 //

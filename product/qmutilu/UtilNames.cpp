@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: path-name functions. Separators are backslashes; a forward slash is
 // accepted wherever a path is split. The ...Ex forms take the computer the path
 // belongs to; those that ask the file system reach it through the administrative

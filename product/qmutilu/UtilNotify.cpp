@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: the notification box, whose texts, caption and icon are numbered
 // resources of the configurator's language module Kestrune32.dll.
 //
@@ -9,39 +10,17 @@
 // 7 No) without showing it.
 #include "UtilInternal.h"
 
+#include "StandInLog.h"
+
 #include <string>
 
 namespace {
 
-std::wstring Environment(LPCWSTR name) {
-  DWORD need = GetEnvironmentVariableW(name, nullptr, 0);
-  if (need == 0) return L"";
-  std::wstring value(need, L'\0');
-  DWORD got = GetEnvironmentVariableW(name, &value[0], need);
-  value.resize(got < need ? got : 0);
-  return value;
-}
-
-std::wstring OneLine(std::wstring text) {
-  for (wchar_t& c : text)
-    if (c == L'\t' || c == L'\r' || c == L'\n') c = L' ';
-  return text;
-}
-
 void AppendToLog(const std::wstring& path, const QmNotifyRecord& r, const std::wstring& shown) {
-  std::wstring line = std::to_wstring(r.message) + L"\t" + OneLine(r.insert ? r.insert : L"") + L"\t" +
-                      std::to_wstring(r.button1) + L"\t" + std::to_wstring(r.button2) + L"\t" +
-                      std::to_wstring(r.caption) + L"\t" + OneLine(shown) + L"\r\n";
-  int n = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
-  if (n <= 0) return;
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, line.c_str(), static_cast<int>(line.size()), &utf8[0], n, nullptr, nullptr);
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-  CloseHandle(file);
+  using standin::OneLine;
+  standin::AppendLine(path, std::to_wstring(r.message) + L"\t" + OneLine(r.insert ? r.insert : L"") + L"\t" +
+                                std::to_wstring(r.button1) + L"\t" + std::to_wstring(r.button2) + L"\t" +
+                                std::to_wstring(r.caption) + L"\t" + OneLine(shown));
 }
 
 // Every "%s" takes the inserted text and "%%" stands for "%"; nothing else in the
@@ -128,9 +107,9 @@ int Notify(const QmNotifyRecord* record, LPCWSTR literal) {
   if (message.empty()) message = L"(" + std::to_wstring(record->message) + (record->insert ? L") %s" : L")");
   std::wstring text = Insert(message, record->insert);
 
-  std::wstring log = Environment(L"QM_NOTIFY_LOG");
+  std::wstring log = standin::RecordFile(L"QM_NOTIFY_LOG");
   if (!log.empty()) AppendToLog(log, *record, text);
-  std::wstring answer = Environment(L"QM_NOTIFY_ANSWER");
+  std::wstring answer = standin::RecordFile(L"QM_NOTIFY_ANSWER");
   if (!answer.empty()) {
     wchar_t* end = nullptr;
     long value = wcstol(answer.c_str(), &end, 10);

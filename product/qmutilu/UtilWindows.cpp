@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library QMUTILU.DLL, for development and tests; not part of what we ship.
 // QMUTILU.DLL: window placement, dialog fonts and the browse dialogs.
 #include "UtilInternal.h"
 
@@ -138,7 +139,9 @@ BOOL BrowseFile(HWND owner, const std::wstring& title, LPCWSTR filter, bool save
   ofn.lpstrFile = buffer;
   ofn.nMaxFile = size;
   ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
-  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  // A file to write may exist already: whether to replace it is the caller's
+  // question, asked once, so the dialog asks none of its own.
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | (save ? 0 : OFN_FILEMUSTEXIST);
   // The dialog reads the buffer as the proposed name: an existing folder is the start
   // folder instead.
   std::wstring startFolder;

@@ -2,30 +2,13 @@
 // collector's own archive code and prints what it cost, measured from inside the
 // process. The folder is emptied as it is archived, so the caller hands it a copy.
 #include <windows.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <string>
 
+#include "BenchFigures.h"
 #include "CollectorState.h"
 #include "ResultsArchive.h"
-
-namespace {
-
-double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to, const LARGE_INTEGER& frequency) {
-  return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double CpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-  auto ticks = [](const FILETIME& t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -46,14 +29,11 @@ int main(int argc, char** argv) {
   unsigned long long outputBytes = 0;
   if (GetFileAttributesExA(resultFile.c_str(), GetFileExInfoStandard, &result))
     outputBytes = (static_cast<unsigned long long>(result.nFileSizeHigh) << 32) | result.nFileSizeLow;
-  PROCESS_MEMORY_COUNTERS memory{};
-  memory.cb = sizeof memory;
-  GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
 
   printf("wall_seconds=%.3f\n", Seconds(start, end, frequency));
   printf("cpu_seconds=%.3f\n", cpu);
   printf("output_bytes=%llu\n", outputBytes);
-  printf("peak_working_set_bytes=%llu\n", static_cast<unsigned long long>(memory.PeakWorkingSetSize));
+  printf("peak_working_set_bytes=%llu\n", PeakWorkingSetBytes());
   printf("write_failed=%d terminate_requested=%d\n", WriteFailed.load(), TerminateRequested.load());
   return WriteFailed ? 1 : 0;
 }

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Archive benchmark: archives a results folder of a few hundred MB with the collector's
 # archive code (win64 under Wine) and with the host's `tar czf`, in the same run, and
-# prints wall time, output size and peak memory of each. Figures only, no verdict.
+# prints wall time, output size and peak memory of each. Figures only, no verdict. The
+# result file stays as bench-data/Results.tgz for the verification benchmark.
 set -euo pipefail
 build=$(cd "${1:?build tree}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/bench-common.sh"
 bench="$build/tests/ArchiveBench.exe"
 data="$build/bench-data"
 source_dir="$data/source"
@@ -13,52 +15,28 @@ work="$data/run"
 
 python3 "$here/make-bench-data.py" "$source_dir"
 
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
-fi
-# Wine's server and services are started before the clock runs, as in a real run where
-# the archive is the last step of a long-lived process.
-wineserver -p 120 >/dev/null 2>&1 || true
-/usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-
-timer=()
-if [ -x /usr/bin/time ]; then timer=(/usr/bin/time -f '%e %M %U %S' -o); fi
+bench_wine "$build"
 
 # Archiving deletes what it has archived: it works on a copy in a results root named
 # as the collector names it, with the result file beside it.
-rm -rf "$work"
+rm -rf "$work" "$data/Results.tgz"
 mkdir -p "$work"
 cp -r "$source_dir" "$work/~QX_TEMP"
-windows() { printf 'Z:%s' "${1//\//\\}"; }
+# The file list is signed as the collector signs its own, before the clock runs.
+"$build/wine-run.sh" "$build/bin/QIRSign.exe" "$(windows "$work/~QX_TEMP/FileList.csv")" >/dev/null
 
 files=$(find "$source_dir" -type f | wc -l)
 bytes=$(find "$source_dir" -type f -printf '%s\n' | awk '{s += $1} END {printf "%.0f", s}')
 echo "bench: $files files, $(awk -v b="$bytes" 'BEGIN {printf "%.1f", b / 1048576}') MB in $source_dir"
 
 ours_rc=0
-if [ ${#timer[@]} -gt 0 ]; then
-  "${timer[@]}" "$work/ours.time" "$build/wine-run.sh" "$bench" "$(windows "$work/Results.tgz")" \
-    "$(windows "$work/~QX_TEMP")" >"$work/ours.out" || ours_rc=$?
-else
-  start=$(date +%s.%N)
-  "$build/wine-run.sh" "$bench" "$(windows "$work/Results.tgz")" "$(windows "$work/~QX_TEMP")" \
-    >"$work/ours.out" || ours_rc=$?
-  echo "$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {printf "%.2f", e - s}') 0 0 0" >"$work/ours.time"
-fi
-tr -d '\r' <"$work/ours.out" >"$work/ours.txt"
+timed "$work/ours.time" "$build/wine-run.sh" "$bench" "$(windows "$work/Results.tgz")" "$(windows "$work/~QX_TEMP")" \
+  >"$work/ours.out" || ours_rc=$?
 
 tar_rc=0
-if [ ${#timer[@]} -gt 0 ]; then
-  (cd "$source_dir" && "${timer[@]}" "$work/tar.time" tar czf "$work/tar.tgz" .) || tar_rc=$?
-else
-  start=$(date +%s.%N)
-  (cd "$source_dir" && tar czf "$work/tar.tgz" .) || tar_rc=$?
-  echo "$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN {printf "%.2f", e - s}') 0 0 0" >"$work/tar.time"
-fi
+(cd "$source_dir" && timed "$work/tar.time" tar czf "$work/tar.tgz" .) || tar_rc=$?
 
-value() { sed -n "s/^$1=\([^ ]*\).*/\1/p" "$work/ours.txt"; }
+value() { figure "$work/ours.out" "$1"; }
 read -r ours_wall ours_rss ours_user ours_sys <"$work/ours.time"
 read -r tar_wall tar_rss tar_user tar_sys <"$work/tar.time"
 ours_size=$(stat -c %s "$work/Results.tgz" 2>/dev/null || echo 0)
@@ -70,20 +48,21 @@ row() {  # name wall cpu size peak
   awk -v n="$1" -v w="$2" -v c="$3" -v s="$4" -v b="$bytes" -v p="$5" \
     'BEGIN {printf "%-30s %8.2f %8.2f %10.1f %7.1f%% %9s\n", n, w, c, s / 1048576, 100 * s / b, p}'
 }
-mb() { awk -v k="$1" 'BEGIN {printf "%.1f", k / 1024}'; }
 
 echo
 printf '%-30s %8s %8s %10s %8s %9s\n' "" "wall s" "cpu s" "output MB" "of input" "peak MB"
 row "ResultsArchive (in process)" "$(value wall_seconds)" "$(value cpu_seconds)" "$ours_size" \
-  "$(awk -v b="$(value peak_working_set_bytes)" 'BEGIN {printf "%.1f", b / 1048576}')"
+  "$(bytes_mb "$(value peak_working_set_bytes)")"
 row "ResultsArchive (Wine process)" "$ours_wall" "$(awk -v u="$ours_user" -v s="$ours_sys" 'BEGIN {print u + s}')" \
   "$ours_size" "$(mb "$ours_rss")"
 row "tar czf (host)" "$tar_wall" "$(awk -v u="$tar_user" -v s="$tar_sys" 'BEGIN {print u + s}')" "$tar_size" \
   "$(mb "$tar_rss")"
 echo
-echo "check: archive exit $ours_rc ($(grep -m1 '^write_failed' "$work/ours.txt" || echo 'no figures')), $entries" \
+echo "check: archive exit $ours_rc ($(tr -d '\r' <"$work/ours.out" | grep -m1 '^write_failed' || echo 'no figures')), $entries" \
   "entries of $files files, $left files left in the results root; tar exit $tar_rc"
-# The source folder stays for the next run; the copies and outputs go.
+# The source folder stays for the next run, the result file for the verification
+# benchmark; the copies and other outputs go.
+mv -f "$work/Results.tgz" "$data/Results.tgz" 2>/dev/null || true
 rm -rf "$work"
 cat <<'NOTE'
 notes:

@@ -1,14 +1,19 @@
 #!/usr/bin/env python3
-"""Makes the archive benchmark's results folder: a few hundred MB shaped like a big
-collection run (logs and dumps that compress well, copied binaries that do not, many
-small files in script folders, a few large exports). The same bytes every time, so
-figures of different runs compare; made once and kept while its stamp matches."""
+"""Makes the benchmarks' data: for the archive benchmark ("results", the default) a
+results folder of a few hundred MB shaped like a big collection run (logs and dumps
+that compress well, copied binaries that do not, many small files in script folders, a
+few large exports), with a file list naming every file with its CRC-32 as the
+collector's does (the benchmark signs it before archiving); for the file benchmark
+("files") a tree of 10,000 small files in 100 folders and three large ones. The same
+bytes every time, so figures of different runs compare; made once and kept while its
+stamp matches."""
 import os
 import random
 import shutil
 import sys
+import zlib
 
-VERSION = "1"
+VERSION = "2"
 MB = 1024 * 1024
 
 
@@ -64,7 +69,6 @@ def make(root):
     rng = random.Random(2026)
     pool = line_pool(rng, 4000)
     write(os.path.join(root, "Activity Log.csv"), text_bytes(rng, pool, 2 * MB))
-    write(os.path.join(root, "FileList.csv"), text_bytes(rng, pool, 300 * 1024))
     write(os.path.join(root, "Empty.txt"), b"")
     for i in range(24):  # registry dumps and CSV outputs
         write(os.path.join(root, "Registry", "Dump%02d.txt" % i), text_bytes(rng, pool, 3 * MB))
@@ -77,19 +81,45 @@ def make(root):
             write(os.path.join(root, "Script%02d" % folder, "Out%03d.dat" % i), data)
     write(os.path.join(root, "EventLogs", "System.csv"), text_bytes(rng, pool, 96 * MB))
     write(os.path.join(root, "EventLogs", "Application.evt"), semi_binary_bytes(rng, 64 * MB))
+    write(os.path.join(root, "FileList.csv"), file_list(root))
+
+
+def file_list(root):
+    """The unsigned file list of every file under root, names "\\" separated."""
+    lines = ["<FILE_LIST_START>"]
+    for folder, _, names in sorted(os.walk(root)):
+        for name in sorted(names):
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                crc = zlib.crc32(f.read()) & 0xFFFFFFFF
+            lines.append("%08X,%s," % (crc, os.path.relpath(path, root).replace(os.sep, "\\")))
+    lines += ["<EXTERNAL_FILES>", "<FILE_LIST_END>"]
+    return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+
+
+def make_file_tree(root):
+    rng = random.Random(11)
+    for top in range(10):
+        for sub in range(10):
+            for i in range(100):
+                path = os.path.join(root, "t%d" % top, "s%d" % sub, "f%03d.dat" % i)
+                write(path, rng.randbytes(rng.randrange(100, 4096)))
+    for name, size in (("large1.bin", 48 * MB), ("large2.bin", 32 * MB), ("large3.bin", 16 * MB)):
+        write(os.path.join(root, name), rng.randbytes(size))
 
 
 def main():
     root = sys.argv[1]
+    kind = sys.argv[2] if len(sys.argv) > 2 else "results"
     stamp = os.path.join(os.path.dirname(root), os.path.basename(root) + ".stamp")
-    if os.path.exists(stamp) and open(stamp).read() == VERSION and os.path.isdir(root):
+    if os.path.exists(stamp) and open(stamp).read() == VERSION + kind and os.path.isdir(root):
         return
     if os.path.isdir(root):
         shutil.rmtree(root)
-    print("bench: making the results folder %s (once)" % root, flush=True)
-    make(root)
+    print("bench: making the %s folder %s (once)" % (kind, root), flush=True)
+    (make_file_tree if kind == "files" else make)(root)
     with open(stamp, "w") as f:
-        f.write(VERSION)
+        f.write(VERSION + kind)
 
 
 if __name__ == "__main__":

@@ -17,7 +17,10 @@ WINE_RUN = BUILD / "wine-run.sh"
 BIN = BUILD / "bin"
 QIRTOOL = BIN / "QIRTool.exe"
 QIRSIGN = BIN / "QIRSign.exe"
+QIRVERIFY = BIN / "QIRVerify.exe"
 DRIVER = BUILD / "tests" / "WindowDriver.exe"
+SHEET_DRIVER = BUILD / "tests" / "SheetDriver.exe"
+KESTRUNE = BIN / "Kestrune32.exe"
 PREFIX = BUILD / "wineprefix"
 
 LOG_LINE = re.compile(
@@ -240,6 +243,23 @@ def check_with_standard_tools(testcase, path, members, into):
             testcase.assertEqual((into / info.name).read_bytes(), members[info.name])
 
 
+def verify_archive(*args):
+    """QIRVerify on archives (Linux paths) and options; returns its exit code and its
+    output lines."""
+    result = wine([QIRVERIFY] + [winpath(a) if isinstance(a, Path) else a for a in args])
+    return result.returncode, result.stdout.decode("latin-1").replace("\r\n", "\n").splitlines()
+
+
+def check_with_verifier(testcase, path, members):
+    """QIRVerify agrees with the raw reading: the archive intact and complete, every
+    file but the list itself listed."""
+    code, lines = verify_archive(Path(path))
+    testcase.assertEqual(code, 0, "\n".join(lines))
+    listed = len(members) - 1
+    testcase.assertEqual(lines[0], "%s: INTACT (file list valid; %d file%s listed, all present with the listed CRC)" % (
+        winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
+
+
 def crc_text(data):
     return "%08X" % (zlib.crc32(data) & 0xFFFFFFFF)
 
@@ -260,10 +280,11 @@ FILE_LIST_START = re.compile(r"^<FILE_LIST_START_([A-Z]{8})>$")
 FILE_LIST_END = re.compile(r"^<FILE_LIST_END_([A-Z]{8})>$")
 
 
-def file_list_entries(testcase, members):
+def file_list_entries(testcase, members, comments=None):
     """The names of the archived file list registered before "<EXTERNAL_FILES>" and
     those found after it. Checks the markers (both carrying the same integrity value)
-    and that every entry names an archived file whose bytes match its CRC."""
+    and that every entry names an archived file whose bytes match its CRC. Comments
+    must be empty unless a dict is given to collect them by name."""
     lines = log_lines(members["FileList.csv"])
     start, end = FILE_LIST_START.match(lines[0]), FILE_LIST_END.match(lines[-1])
     testcase.assertIsNotNone(start, lines[0])
@@ -275,9 +296,62 @@ def file_list_entries(testcase, members):
         if index == external:
             continue
         crc, name, comment = line.split(",", 2)
-        testcase.assertEqual(comment, "")
+        if comments is None:
+            testcase.assertEqual(comment, "")
+        else:
+            comments[name] = comment
         member = name.replace("\\", "/")
         testcase.assertIn(member, members, line)
         testcase.assertEqual(crc, crc_text(members[member]), "CRC of %s" % name)
         (registered if index < external else found).append(name)
     return registered, found
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+class Driver:
+    """A window driver (the collector's by default) in the suite's Wine prefix: one
+    command per line, one answer line back, its fields as name=value separated by tabs."""
+
+    def __init__(self, exe=None):
+        self.proc = subprocess.Popen([str(WINE_RUN), str(exe or DRIVER)], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+
+    def raw(self, line):
+        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.flush()
+        answer = self.proc.stdout.readline().rstrip("\r\n")
+        if not answer:
+            raise RuntimeError("driver ended on %r" % line)
+        return answer
+
+    def __call__(self, line):
+        answer = self.raw(line)
+        if not answer.startswith("ok"):
+            raise AssertionError("%s -> %s" % (line, answer))
+        fields = {}
+        for part in answer[3:].split("\t"):
+            if "=" in part:
+                key, value = part.split("=", 1)
+                fields[key] = unescape(value)
+        return fields
+
+    def close(self):
+        try:
+            self.raw("kill")
+            self.proc.stdin.write("quit\n")
+            self.proc.stdin.close()
+        except (OSError, RuntimeError, ValueError):
+            pass
+        self.proc.wait(timeout=30)
+        self.proc.stdout.close()

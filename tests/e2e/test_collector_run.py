@@ -3,6 +3,7 @@ signed here, its result archive checked from Linux byte by byte and with standar
 tools, its activity log and signed file list, and its exit codes."""
 
 import datetime
+import gzip
 import os
 import shutil
 import sys
@@ -56,6 +57,7 @@ class CollectorRunTest(unittest.TestCase):
     def open_archive(self, path):
         members = h.read_archive(self, path, self.began, self.ended)
         h.check_with_standard_tools(self, path, members, self.folder / "extracted")
+        h.check_with_verifier(self, path, members)
         return members
 
     def log_events(self, members):
@@ -165,6 +167,31 @@ class CollectorRunTest(unittest.TestCase):
         code = self.collect("/outfile=" + h.winpath(self.out / "loud.tgz"), env=env)
         self.assertEqual(code, 2)
         self.assertFalse((self.out / "loud.tgz").exists())
+
+    def test_verifier_names_what_was_damaged_after_the_run(self):
+        h.write_script(self.app / "Sample.qir", QUIET_SCRIPT)
+        result = self.out / "r.tgz"
+        self.assertEqual(self.collect("/outfile=" + h.winpath(result), "/silent"), 0)
+        members = self.open_archive(result)
+        # One byte of the archived script changed on the way, the archive packed anew.
+        tar = bytearray(gzip.decompress(result.read_bytes()))
+        tar[tar.index(members["Sample.qir"]) + 3] ^= 0x20
+        damaged = self.out / "damaged.tgz"
+        damaged.write_bytes(gzip.compress(bytes(tar)))
+        garbage = self.out / "garbage.tgz"
+        garbage.write_bytes(b"not an archive")
+
+        code, lines = h.verify_archive(damaged)
+        self.assertEqual(code, 1, lines)
+        self.assertEqual(lines[0], h.winpath(damaged) + ": FAILED (1 problem)")
+        self.assertRegex(lines[1], r"^  Sample\.qir: CRC [0-9A-F]{8} in the archive, %s in the file list$" %
+                         h.crc_text(members["Sample.qir"]))
+        code, lines = h.verify_archive("/quiet", result, damaged, garbage)
+        self.assertEqual(code, 2, lines)
+        self.assertEqual(lines, [h.winpath(result) + ": INTACT (file list valid; 2 files listed, all present with the "
+                                                     "listed CRC)",
+                                 h.winpath(damaged) + ": FAILED (1 problem)",
+                                 h.winpath(garbage) + ": UNREADABLE (not a gzip file)"])
 
 
 if __name__ == "__main__":

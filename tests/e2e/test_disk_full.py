@@ -82,6 +82,21 @@ class DiskFullTest(unittest.TestCase):
         listed = h.log_lines((self.disk / "~QX_TEMP" / "FileList.csv").read_bytes())
         self.assertEqual(listed, ["<FILE_LIST_START>"], "the list was never completed")
 
+    def test_a_copy_that_fills_the_disk_leaves_no_part_of_it(self):
+        big = self.folder / "big.bin"
+        big.write_bytes(bytes(range(256)) * 4096)
+        h.write_script(self.app / "Sample.qir", "<QIRSCRIPT>\n<FILES Big=\"%s\"/>\n</QIRSCRIPT>\n" % h.winpath(big))
+        code, began, ended = self.run_on_full_disk(64)
+        self.assertEqual(code, 1)
+        self.assertFalse((self.disk / "results.tgz").exists())
+        root = self.disk / "~QX_TEMP"
+        left = sorted(str(p.relative_to(root)) for p in root.rglob("*") if p.is_file())
+        self.assertEqual(left, ["Activity Log.csv", "FileList.csv", "Sample.qir"])
+        events = [h.check_log_line(self, line, began, ended)
+                  for line in h.log_lines((root / "Activity Log.csv").read_bytes())[1:]]
+        self.assertEqual(events[-1], ("ERROR", "Unable to copy file %s (error 112)" % h.winpath(big)))
+        self.assertNotIn("Collected File", "".join(text for _, text in events))
+
     def test_disk_full_from_the_start(self):
         code, _, _ = self.run_on_full_disk(0)
         self.assertEqual(code, 1)

@@ -102,6 +102,7 @@ class SafetyTest(unittest.TestCase):
     def archive(self):
         members = h.read_archive(self, self.result, self.began, self.ended)
         h.check_with_standard_tools(self, self.result, members, self.folder / "extracted")
+        h.check_with_verifier(self, self.result, members)
         registered, found = h.file_list_entries(self, members)
         self.assertEqual(sorted(n.replace("\\", "/") for n in registered + found + ["FileList.csv"]),
                          sorted(members), "the file list names exactly what the archive holds")

@@ -156,6 +156,7 @@ class ScriptActionsTest(unittest.TestCase):
         self.assertEqual([p.name for p in self.out.iterdir()], ["results.tgz"], "~QX_TEMP is gone")
         members = h.read_archive(self, result, self.began, self.ended)
         h.check_with_standard_tools(self, result, members, self.folder / "extracted")
+        h.check_with_verifier(self, result, members)
         self.assertEqual(members["Actions.qir"], script.read_bytes())
         return members
 

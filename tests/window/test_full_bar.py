@@ -25,32 +25,6 @@ def tearDownModule():
     display.stop()
 
 
-class Driver:
-    """The window driver in the collector's Wine prefix: one command, one answer line,
-    fields as name=value separated by tabs."""
-
-    def __init__(self):
-        self.proc = subprocess.Popen([str(h.WINE_RUN), str(h.DRIVER)], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-
-    def __call__(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-        answer = self.proc.stdout.readline().rstrip("\r\n")
-        if not answer.startswith("ok"):
-            raise AssertionError("%s -> %r" % (line, answer))
-        return dict(part.split("=", 1) for part in answer[3:].split("\t") if "=" in part)
-
-    def close(self):
-        try:
-            self("kill")
-            self.proc.stdin.write("quit\n")
-            self.proc.stdin.close()
-        except (OSError, AssertionError, ValueError):
-            pass
-        self.proc.wait(timeout=30)
-
-
 class FullBarTest(unittest.TestCase):
     def setUp(self):
         self.folder = h.scratch("window-full-bar")
@@ -58,7 +32,7 @@ class FullBarTest(unittest.TestCase):
         self.app.mkdir()
         shutil.copy(h.QIRTOOL, self.app / "QIRTool.exe")
         shutil.copy(TOOL_STUB, self.app / "ToolStub.exe")
-        self.driver = Driver()
+        self.driver = h.Driver()
         self.addCleanup(self.driver.close)
 
     def test_bar_is_full_when_the_last_action_was_a_slow_tool(self):

@@ -31,55 +31,6 @@ def tearDownModule():
     display.stop()
 
 
-def unescape(text):
-    out, i = [], 0
-    while i < len(text):
-        if text[i] == "\\" and i + 1 < len(text):
-            out.append({"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(text[i + 1], text[i + 1]))
-            i += 2
-        else:
-            out.append(text[i])
-            i += 1
-    return "".join(out)
-
-
-class Driver:
-    """The window driver in the collector's Wine prefix, one command per line."""
-
-    def __init__(self):
-        self.proc = subprocess.Popen([str(h.WINE_RUN), str(h.DRIVER)], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-
-    def raw(self, line):
-        self.proc.stdin.write(line + "\n")
-        self.proc.stdin.flush()
-        answer = self.proc.stdout.readline().rstrip("\r\n")
-        if not answer:
-            raise RuntimeError("driver ended on %r" % line)
-        return answer
-
-    def __call__(self, line):
-        answer = self.raw(line)
-        if not answer.startswith("ok"):
-            raise AssertionError("%s -> %s" % (line, answer))
-        fields = {}
-        for part in answer[3:].split("\t"):
-            if "=" in part:
-                key, value = part.split("=", 1)
-                fields[key] = unescape(value)
-        return fields
-
-    def close(self):
-        try:
-            self.raw("kill")
-            self.proc.stdin.write("quit\n")
-            self.proc.stdin.close()
-        except (OSError, RuntimeError, ValueError):
-            pass
-        self.proc.wait(timeout=30)
-        self.proc.stdout.close()
-
-
 class CollectorWindowTest(unittest.TestCase):
     def setUp(self):
         self.folder = h.scratch("window-" + self._testMethodName)
@@ -88,7 +39,7 @@ class CollectorWindowTest(unittest.TestCase):
         self.app = self.folder / "app"
         self.app.mkdir()
         shutil.copy(h.QIRTOOL, self.app / "QIRTool.exe")
-        self.driver = Driver()
+        self.driver = h.Driver()
         self.addCleanup(self.driver.close)
 
     def start(self, *args):

@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 /*
  * KORBEL.dll, the product's shell-utility library: scan-task storage in the registry,
  * options files, policy locks, and the shell and help services the configurator calls.
@@ -93,6 +94,13 @@ typedef ULONG_PTR KORBEL_ROOT;
 #define KORBEL_OPT_ALERT_LEVEL 222
 #define KORBEL_OPT_ALERT_TEXT 223
 #define KORBEL_OPT_ALERT_ENABLED 260
+
+/* Kinds of GetFSType. */
+#define KORBEL_FS_NONE 0     /* missing, or not a path */
+#define KORBEL_FS_FILE 1
+#define KORBEL_FS_DRIVE 2    /* the root of a local drive */
+#define KORBEL_FS_FOLDER 3
+#define KORBEL_FS_NETWORK 4  /* a UNC path or a network drive */
 
 /* Bits of the status word. */
 #define KORBEL_STATUS_RUNNING 0x1000
@@ -211,8 +219,13 @@ KORBEL_API BOOL WINAPI MID_WriteFlag(LPCWSTR flagName);
 KORBEL_API BOOL WINAPI GetComponentPath(LPCWSTR component, LPWSTR buffer, DWORD chars);
 
 /* ---- dialogs, help and shell checks ----
- * Not available in this build: each returns its failure value (FALSE, 0 or NULL) with
- * GetLastError() == ERROR_CALL_NOT_IMPLEMENTED and leaves its outputs untouched. */
+ * The schedule dialog edits the block in place and answers non-zero when it changed.
+ * Sh_EnsureValidPath copies the edit's text and answers whether it is usable as a path
+ * (not empty, no leading blank, no control characters or < > " |). GetFSType answers
+ * a KORBEL_FS_* kind; a drive path of another computer is looked at through its
+ * administrative share. SingleFilesCheck takes a zero-ended table of check-box
+ * numbers of checkPage and disables those boxes while every row of the list view
+ * names an existing file. The help services are described in KorbelHelp.cpp. */
 KORBEL_API BOOL WINAPI DisplayXMASchedDialog(HWND owner, KORBEL_SCHEDULE* schedule, BOOL readOnly);
 KORBEL_API BOOL WINAPI Sh_EnsureValidPath(HWND edit, LPWSTR buffer, DWORD chars);
 KORBEL_API BOOL WINAPI Sh_VerifyMoveTo(LPCWSTR path);

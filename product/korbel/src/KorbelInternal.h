@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 // Shared pieces inside KORBEL.dll: owned registry keys, root resolution, the option
 // values a task is stored as, and the record codec between them.
 #pragma once
@@ -114,7 +115,9 @@ bool ItemsAddCopy(HUTILARRAY* array, const std::wstring& text);
 bool ItemsRead(HUTILARRAY array, std::vector<std::wstring>& out);
 void ItemsFree(HUTILARRAY array);
 
-// Folder of KORBEL.dll, with a trailing backslash.
+// Folder of KORBEL.dll, and of the program that loaded it, with a trailing backslash
+// (empty when unknown).
 std::wstring ModuleFolder();
+std::wstring ProgramFolder();
 
 }  // namespace korbel

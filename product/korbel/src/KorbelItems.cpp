@@ -1,7 +1,10 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 // The record's scan items: a QMUTILU array (UTIL_ARRAY_*) of 2,048-byte strings from
 // the process heap, owned by the record. KORBEL calls the QMUTILU.DLL that the process
 // has loaded (the configurator loads it before it initialises KORBEL); only when there
-// is none does it load the library itself, from its own folder or by name, and keep it.
+// is none does it load the library itself, by full path from its own folder or the
+// program's, and keep it: a bare name would let the loader take any QMUTILU.DLL of
+// the current folder or PATH.
 // The exports are looked up for every use, so a library that the configurator unloads
 // and loads again is never called through stale addresses.
 #include "KorbelInternal.h"
@@ -24,8 +27,10 @@ struct ArrayCalls {
 
 HMODULE UtilModule() {
   if (HMODULE loaded = GetModuleHandleW(kUtilLibrary)) return loaded;
-  HMODULE own = LoadLibraryW((ModuleFolder() + kUtilLibrary).c_str());
-  return own ? own : LoadLibraryW(kUtilLibrary);
+  for (const std::wstring& folder : {ModuleFolder(), ProgramFolder()})
+    if (!folder.empty())
+      if (HMODULE own = LoadLibraryW((folder + kUtilLibrary).c_str())) return own;
+  return nullptr;
 }
 
 template <typename T>

@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 // KORBEL's registry layer: roots (local, redirected for tests, or remote connections
 // kept for the life of the process), option values of task keys, and task enumeration.
 #include "KorbelInternal.h"

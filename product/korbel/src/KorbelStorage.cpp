@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 // KORBEL's task storage: the default task, named and temporary tasks, options files,
 // task creation from the default task, policy locks, resume points, MID flags and
 // component paths.
@@ -78,14 +79,12 @@ void ForgetKeyRoot(HKEY key) {
   KeyRoots().erase(key);
 }
 
-std::wstring ModuleFolder() {
-  HMODULE self = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&ModuleFolder), &self))
-    return {};
+namespace {
+
+std::wstring FolderOf(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    DWORD got = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+    DWORD got = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
     if (got == 0) return {};
     if (got < path.size()) {
       path.resize(got);
@@ -97,6 +96,17 @@ std::wstring ModuleFolder() {
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+}  // namespace
+
+std::wstring ModuleFolder() {
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&ModuleFolder), &self))
+    return {};
+  return FolderOf(self);
+}
+
+std::wstring ProgramFolder() { return FolderOf(nullptr); }
 
 }  // namespace korbel
 

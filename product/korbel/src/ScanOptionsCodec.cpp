@@ -1,3 +1,4 @@
+// Our stand-in of another vendor's library KORBEL.dll, for development and tests; not part of what we ship.
 // Converts the ScanOptions record to and from the numbered option values a task is
 // stored as, and those values to and from the text of an options file.
 #include "KorbelInternal.h"
@@ -317,7 +318,8 @@ std::string FormatOptionsFile(const OptionList& options) {
 bool ParseOptionsFile(const std::string& text, OptionList& out) {
   out.clear();
   std::vector<std::string> lines;
-  size_t start = 0;
+  // Editors put a UTF-8 byte-order mark before the first line.
+  size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (start <= text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();

@@ -1,0 +1,237 @@
+// CADSISearch: binding a container, running the search and turning rows into values.
+#include "adsisearch.h"
+
+#include <adserr.h>
+
+#include <string>
+#include <unordered_set>
+
+#include "AdsClient.h"
+#include "AdsiCall.h"
+#include "AdsiPath.h"
+
+namespace {
+
+// A column from GetColumn, freed on every path.
+class Column {
+ public:
+  explicit Column(IDirectorySearch* search) : search_(search), column_() {}
+  ~Column() {
+    if (filled_) search_->FreeColumn(&column_);
+  }
+  ADS_SEARCH_COLUMN* Fill() { return &column_; }
+  void Filled() { filled_ = true; }
+  ADS_SEARCH_COLUMN& Get() { return column_; }
+
+ private:
+  IDirectorySearch* search_;
+  ADS_SEARCH_COLUMN column_;
+  bool filled_ = false;
+};
+
+// The texts of a column's values joined by the separator, as one text value.
+HRESULT JoinedValue(ADS_SEARCH_COLUMN& column, const _bstr_t& separator, CADSIValue& joined) {
+  std::wstring text;
+  for (DWORD i = 0; i < column.dwNumValues; ++i) {
+    if (i) text += static_cast<const wchar_t*>(separator);
+    CADSIValue view;
+    _bstr_t part;
+    if (SUCCEEDED(view.Attach(&column.pADsValues[i])) && SUCCEEDED(view.GetValueAsString(part)) && part.length())
+      text += static_cast<const wchar_t*>(part);
+  }
+  HRESULT hr = joined.SetType(ADSTYPE_CASE_IGNORE_STRING);
+  return SUCCEEDED(hr) ? joined.SetValueAsString(text.c_str()) : hr;
+}
+
+// Attribute names are compared without regard to case.
+std::wstring Lower(const wchar_t* name) {
+  std::wstring lower(name);
+  if (!lower.empty()) CharLowerBuffW(&lower[0], static_cast<DWORD>(lower.size()));
+  return lower;
+}
+
+}  // namespace
+
+CADSISearch::CADSISearch() : m_hSearch(nullptr), m_dwAttributeCount(0), m_bRequestedOnly(FALSE) {}
+
+CADSISearch::~CADSISearch() { Detach(); }
+
+CADSISearch::CADSISearch(const CADSISearch& other)
+    : m_hSearch(nullptr),
+      m_IDS(other.m_IDS),
+      m_bsFilter(other.m_bsFilter),
+      m_dwAttributeCount(other.m_dwAttributeCount),
+      m_bsSeparator(other.m_bsSeparator),
+      m_bRequestedOnly(other.m_bRequestedOnly),
+      m_requested(other.m_requested) {}
+
+CADSISearch& CADSISearch::operator=(const CADSISearch& other) {
+  if (this != &other) {
+    EndSearch();
+    m_IDS = other.m_IDS;
+    m_bsFilter = other.m_bsFilter;
+    m_dwAttributeCount = other.m_dwAttributeCount;
+    m_bsSeparator = other.m_bsSeparator;
+    m_bRequestedOnly = other.m_bRequestedOnly;
+    m_requested = other.m_requested;
+  }
+  return *this;
+}
+
+HRESULT CADSISearch::Attach(const _bstr_t& containerDN, const char* server, int useGlobalCatalog) {
+  return AdsiCall([&](HRESULT& hr) {
+    Detach();
+    hr = BindDirectoryPath(containerDN, server, useGlobalCatalog, IID_IDirectorySearch, m_IDS.PutVoid());
+    if (FAILED(hr)) return hr;
+    ADS_SEARCHPREF_INFO preferences[3] = {};
+    preferences[0].dwSearchPref = ADS_SEARCHPREF_SEARCH_SCOPE;
+    preferences[0].vValue.dwType = ADSTYPE_INTEGER;
+    preferences[0].vValue.Integer = ADS_SCOPE_SUBTREE;
+    preferences[1].dwSearchPref = ADS_SEARCHPREF_PAGESIZE;
+    preferences[1].vValue.dwType = ADSTYPE_INTEGER;
+    preferences[1].vValue.Integer = 1000;
+    preferences[2].dwSearchPref = ADS_SEARCHPREF_SIZE_LIMIT;
+    preferences[2].vValue.dwType = ADSTYPE_INTEGER;
+    preferences[2].vValue.Integer = 0;
+    hr = m_IDS->SetSearchPreference(preferences, 3);
+    // A container whose preferences did not take stays unbound: a search without
+    // paging would stop at the server's page limit and look complete.
+    if (FAILED(hr)) m_IDS.Reset();
+    return hr;
+  });
+}
+
+HRESULT CADSISearch::Detach() {
+  EndSearch();
+  m_IDS.Reset();
+  return S_OK;
+}
+
+void CADSISearch::EndSearch() {
+  try {
+    if (m_hSearch && m_IDS) m_IDS->CloseSearchHandle(m_hSearch);
+  } catch (...) {
+  }
+  m_hSearch = nullptr;
+}
+
+HRESULT CADSISearch::SetSearchFilter(const char* filter) {
+  return AdsiCall([&](HRESULT&) {
+    m_bsFilter = filter ? _bstr_t(filter) : _bstr_t(L"");
+    return S_OK;
+  });
+}
+
+HRESULT CADSISearch::GetSearchFilter(_bstr_t& filter) const {
+  filter = m_bsFilter;
+  return S_OK;
+}
+
+HRESULT CADSISearch::AddSearchAttribute(const char* name, const char* value) {
+  return AdsiCall([&](HRESULT&) {
+    if (!name || !value) return E_INVALIDARG;
+    std::string item = std::string("(") + name + "=";
+    for (const char* c = value; *c; ++c) {
+      if (*c == '(')
+        item += "\\28";
+      else if (*c == ')')
+        item += "\\29";
+      else
+        item += *c;
+    }
+    item += ")";
+    m_bsFilter += _bstr_t(item.c_str());
+    return S_OK;
+  });
+}
+
+HRESULT CADSISearch::ExecuteSearch(LPWSTR* attributeNames, DWORD count) {
+  return AdsiCall([&](HRESULT& hr) {
+    if (!m_IDS) return E_FAIL;
+    EndSearch();
+    m_dwAttributeCount = count;
+    m_requested.clear();
+    if (attributeNames && count != 0xFFFFFFFF)
+      for (DWORD i = 0; i < count; ++i)
+        if (attributeNames[i]) m_requested.insert(Lower(attributeNames[i]));
+    _bstr_t filter = _bstr_t(L"(&") + m_bsFilter + _bstr_t(L")");
+    ADS_SEARCH_HANDLE handle = nullptr;
+    hr = m_IDS->ExecuteSearch(filter, attributeNames, count, &handle);
+    if (SUCCEEDED(hr)) m_hSearch = handle;
+    return hr;
+  });
+}
+
+HRESULT CADSISearch::GetFirstObject(CADSIValues& values) { return ReadRow(true, values); }
+
+HRESULT CADSISearch::GetNextObject(CADSIValues& values) { return ReadRow(false, values); }
+
+HRESULT CADSISearch::ReadRow(bool first, CADSIValues& values) {
+  return AdsiCall([&](HRESULT& hr) {
+    if (!m_hSearch || !m_IDS) return E_FAIL;
+    hr = first ? m_IDS->GetFirstRow(m_hSearch) : m_IDS->GetNextRow(m_hSearch);
+    if (FAILED(hr)) return hr;
+    if (hr == S_ADS_NOMORE_ROWS) return E_FAIL;
+    hr = values.Delete();
+    if (FAILED(hr)) return hr;
+    return SearchRowToAttributeList(values);
+  });
+}
+
+HRESULT CADSISearch::GetObjects(CADSIValues& values) {
+  return AdsiCall([&](HRESULT& hr) {
+    if (!m_hSearch || !m_IDS || m_dwAttributeCount >= 2) return E_FAIL;
+    hr = values.Delete();
+    if (FAILED(hr)) return hr;
+    hr = m_IDS->GetFirstRow(m_hSearch);
+    for (;;) {
+      if (FAILED(hr) || hr == S_ADS_NOMORE_ROWS) return hr;
+      hr = SearchRowToAttributeList(values);
+      if (FAILED(hr)) return hr;
+      hr = m_IDS->GetNextRow(m_hSearch);
+    }
+  });
+}
+
+HRESULT CADSISearch::SetMultiValueSeparator(const wchar_t* separator) {
+  return AdsiCall([&](HRESULT&) {
+    m_bsSeparator = separator && *separator ? _bstr_t(separator) : _bstr_t();
+    return S_OK;
+  });
+}
+
+HRESULT CADSISearch::SetRequestedColumnsOnly(BOOL requestedOnly) {
+  m_bRequestedOnly = requestedOnly;
+  return S_OK;
+}
+
+HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
+  const bool whole = m_bsSeparator.length() != 0;
+  HRESULT result = whole ? S_OK : E_FAIL;
+  // A provider that repeats a column would never end the row (Wine returns "ADsPath"
+  // for ever on a row without any requested attribute): a name seen twice ends it.
+  std::unordered_set<std::wstring> seen;
+  for (;;) {
+    AdsMemory<LPWSTR> name;
+    HRESULT hr = m_IDS->GetNextColumnName(m_hSearch, name.Put());
+    if (hr == S_ADS_NOMORE_COLUMNS) return result;
+    if (FAILED(hr)) return hr;
+    if (!name.Get() || !seen.insert(name.Get()).second) return result;
+    if (m_bRequestedOnly && !m_requested.empty() && !m_requested.count(Lower(name.Get()))) continue;
+    Column column(m_IDS.Get());
+    hr = m_IDS->GetColumn(m_hSearch, name.Get(), column.Fill());
+    if (FAILED(hr)) return hr;
+    column.Filled();
+    const DWORD count = column.Get().pADsValues ? column.Get().dwNumValues : 0;
+    if (count == 1) {
+      values.AddTail(&column.Get().pADsValues[0]);
+    } else if (count > 1 && whole) {
+      CADSIValue joined;
+      JoinedValue(column.Get(), m_bsSeparator, joined);
+      values.AddTail(joined);
+    } else if (!whole) {
+      return E_FAIL;
+    }
+    result = hr;
+  }
+}

@@ -1,0 +1,18 @@
+// Texts of the two language modules: Kestrune32.dll (dialogs and numbered messages)
+// and Product.dll (product-wide strings), as loaded at start.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+void SetLanguageModules(HMODULE configurator, HMODULE product);
+HMODULE ConfiguratorModule();
+HMODULE ProductModule();
+
+// A numbered string of a module; empty when the module or the string is missing.
+std::wstring ModuleText(HMODULE module, UINT id);
+std::wstring LanguageText(UINT id);  // of Kestrune32.dll
+std::wstring ProductText(UINT id);   // of Product.dll
+// A message with one "%s" replaced by the inserted text; nothing else is a format.
+std::wstring InsertText(const std::wstring& message, const std::wstring& insert);

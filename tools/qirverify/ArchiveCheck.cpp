@@ -1,0 +1,201 @@
+// One pass over a results archive: gzip, tar, CRCs, file list, activity log.
+#include "ArchiveCheck.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "ResultsFormat.h"
+
+namespace {
+
+// The longest name a ustar header holds: prefix, "/", name. A listed name that is
+// longer cannot match any entry.
+constexpr std::size_t kMaxEntryName = tar::kPrefix.width + 1 + tar::kName.width;
+// What may be held, together, for the names that only the file list has given so far
+// (the list usually comes before most of the files); with what a name costs beside its
+// characters. A list that names more than this of files not yet seen is not checked in
+// full: a gigabyte of invented names must not become a gigabyte of memory.
+constexpr unsigned long long kListOnlyBudget = 64ULL << 20;
+constexpr unsigned long long kNameCost = 128;
+
+// The archive's form of a listed name: "/" for "\".
+std::string ArchiveForm(std::string name) {
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
+}  // namespace
+
+ArchiveReport CheckArchive(ByteSource& source) {
+  ArchiveReport report;
+  ArchiveCheck check(report);
+  TarStream tar(check, report);
+  const GzipResult gzip = InflateGzip(source, tar);
+  ArchiveFacts& facts = report.facts;
+  facts.packedBytes = gzip.packedBytes;
+  facts.unpackedBytes = gzip.unpackedBytes;
+  facts.members = gzip.members;
+
+  using End = GzipResult::End;
+  if (gzip.end == End::NotGzip) {
+    report.SetUnreadable(gzip.packedBytes == 0 ? "the file is empty" : "not a gzip file");
+    return report;
+  }
+  if (gzip.unpackedBytes < tar::kBlockSize) {
+    report.SetUnreadable(gzip.end == End::ReadError  ? "the file cannot be read"
+                         : gzip.end == End::Complete ? "the gzip stream holds no tar archive"
+                                                     : "the gzip stream is damaged before the first tar header");
+    return report;
+  }
+  const std::string after = " after " + std::to_string(gzip.packedBytes) + " bytes";
+  switch (gzip.end) {
+    case End::CutShort:
+      report.Add(ProblemKind::Gzip, "the gzip stream is cut short: the file ends" + after);
+      break;
+    case End::Corrupt:
+      report.Add(ProblemKind::Gzip,
+                 "the gzip stream is corrupt at byte " + std::to_string(gzip.failedAt) + " (" + gzip.detail + ")");
+      break;
+    case End::ReadError:
+      report.Add(ProblemKind::Gzip, "the file cannot be read" + after);
+      break;
+    default:
+      break;
+  }
+  if (gzip.trailingBytes > 0)
+    report.Add(ProblemKind::Gzip, std::to_string(gzip.trailingBytes) + " bytes after the end of the gzip stream");
+  tar.Finish(gzip.end == End::Complete);
+  facts.endBlocks = tar.EndBlocks();
+  check.Finish();
+  return report;
+}
+
+ArchiveCheck::Name* ArchiveCheck::Find(const std::string& name) {
+  auto found = names_.find(name);
+  return found == names_.end() ? nullptr : &found->second;
+}
+
+ArchiveCheck::Name& ArchiveCheck::Insert(const std::string& name) {
+  Name& added = names_[name];
+  added.order = nextOrder_++;
+  return added;
+}
+
+void ArchiveCheck::OnEntry(const TarEntry& entry) {
+  entry_ = entry;
+  crc_ = crc32(0L, Z_NULL, 0);
+  if (entry.name == results::kFileListName && !fileListSeen_) {
+    fileListSeen_ = true;
+    report_.facts.fileList = true;
+    fileList_ = std::make_unique<FileListReader>(*this, report_);
+  } else if (entry.name == results::kActivityLogName && !logSeen_) {
+    logSeen_ = true;
+    log_ = std::make_unique<ActivitySummary>(report_.facts.run);
+  }
+}
+
+void ArchiveCheck::OnData(const unsigned char* data, std::size_t size) {
+  crc_ = crc32(crc_, data, static_cast<uInt>(size));
+  if (fileList_) fileList_->Add(data, size);
+  if (log_) log_->Add(data, size);
+}
+
+void ArchiveCheck::OnEntryEnd(bool complete) {
+  ++report_.facts.entries;
+  if (fileList_) {
+    fileList_->Finish(complete);
+    report_.facts.integrityValid = complete && fileList_->IntegrityValid();
+    if (complete && !report_.facts.integrityValid)
+      report_.Add(ProblemKind::FileList,
+                  std::string(results::kFileListName) +
+                      ": integrity value invalid, the list was changed or is not the collector's");
+    fileList_.reset();
+  }
+  if (log_) {
+    log_->Finish();
+    log_.reset();
+  }
+
+  Name* known = Find(entry_.name);
+  if (known && known->listed && !known->inArchive) listOnlyBytes_ -= entry_.name.size() + kNameCost;
+  Name& name = known ? *known : Insert(entry_.name);
+  if (++name.inArchive > 1) {
+    report_.Add(ProblemKind::Twice, Printable(entry_.name) + ": in the archive more than once");
+    return;
+  }
+  name.archiveCrc = crc_;
+  name.cutShort = !complete;
+  if (name.listed) CompareCrc(entry_.name, name);
+}
+
+void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bool external) {
+  ++report_.facts.listed;
+  const std::string key = ArchiveForm(listedName);
+  if (key.size() > kMaxEntryName) {
+    report_.Add(ProblemKind::Missing, Printable(listedName) + ": listed, but no archive entry can have so long a name");
+    return;
+  }
+  Name* name = Find(key);
+  if (name && name->listed) {
+    // The collector reads its registered names back only up to a comma, so a name with
+    // a comma comes again after "<EXTERNAL_FILES>", with the same CRC.
+    const bool readBackCut =
+        !name->listedExternal && external && key.find(',') != std::string::npos && crc == name->listedCrc;
+    if (!readBackCut)
+      report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list");
+    return;
+  }
+  if (!name) {
+    const unsigned long long cost = key.size() + kNameCost;
+    if (listOnlyBytes_ + cost > kListOnlyBudget) {
+      if (!listOverflow_)
+        report_.Add(ProblemKind::FileList, std::string(results::kFileListName) +
+                                               ": names too many files not in the archive "
+                                               "so far; the names after the first " +
+                                               std::to_string(report_.facts.listed - 1) + " are not checked");
+      listOverflow_ = true;
+      return;
+    }
+    listOnlyBytes_ += cost;
+    name = &Insert(key);
+  }
+  name->listed = 1;
+  name->listedCrc = crc;
+  name->listedExternal = external;
+  if (name->inArchive) CompareCrc(key, *name);
+}
+
+void ArchiveCheck::CompareCrc(const std::string& name, const Name& entry) {
+  ++report_.facts.listedPresent;
+  if (entry.cutShort || entry.archiveCrc == entry.listedCrc) return;
+  report_.Add(ProblemKind::Crc, Printable(name) + ": CRC " + results::CrcText(entry.archiveCrc) + " in the archive, " +
+                                    results::CrcText(entry.listedCrc) + " in the file list");
+}
+
+void ArchiveCheck::ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
+                                 std::string (*describe)(const std::string&, const Name&)) {
+  std::vector<std::pair<unsigned long long, const std::string*>> chosen;
+  for (const auto& item : names_)
+    if (select(item.first, item.second)) chosen.emplace_back(item.second.order, &item.first);
+  std::sort(chosen.begin(), chosen.end());
+  for (const auto& item : chosen) report_.Add(kind, describe(*item.second, names_.at(*item.second)));
+}
+
+void ArchiveCheck::Finish() {
+  if (!fileListSeen_) {
+    report_.Add(ProblemKind::FileList, std::string(results::kFileListName) + " is missing: no file can be checked");
+    return;
+  }
+  ReportInOrder(
+      ProblemKind::Missing, [](const std::string&, const Name& n) { return n.listed && !n.inArchive; },
+      [](const std::string& name, const Name&) { return Printable(name) + ": listed, but not in the archive"; });
+  ReportInOrder(
+      ProblemKind::Unlisted,
+      [](const std::string& name, const Name& n) { return n.inArchive && !n.listed && name != results::kFileListName; },
+      [](const std::string& name, const Name&) {
+        return Printable(name) + ": in the archive, but not in the file list";
+      });
+}

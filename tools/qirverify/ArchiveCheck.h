@@ -1,0 +1,58 @@
+// The check of one results archive in a single pass: the gzip stream unpacked, the tar
+// entries read, each file's CRC-32 computed as its data streams by, the file list and
+// the activity log read on the way, and at the end every listed file matched with the
+// archived one. Memory grows with the number of names (a name and two CRCs each), never
+// with the size of a file or of the archive.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "ActivitySummary.h"
+#include "ArchiveReport.h"
+#include "FileListReader.h"
+#include "GzipStream.h"
+#include "TarStream.h"
+
+ArchiveReport CheckArchive(ByteSource& source);
+
+class ArchiveCheck : public TarListener, public FileListListener {
+ public:
+  explicit ArchiveCheck(ArchiveReport& report) : report_(report) {}
+
+  void OnEntry(const TarEntry& entry) override;
+  void OnData(const unsigned char* data, std::size_t size) override;
+  void OnEntryEnd(bool complete) override;
+  void OnListed(const std::string& name, unsigned long crc, bool external) override;
+  // After the last entry: listed files that never came, archived files not listed.
+  void Finish();
+
+ private:
+  // One name, from the archive, the file list or both.
+  struct Name {
+    unsigned long long order = 0;  // when it first came, to report in the order seen
+    unsigned long archiveCrc = 0, listedCrc = 0;
+    unsigned inArchive = 0, listed = 0;
+    bool cutShort = false;
+    bool listedExternal = false;
+  };
+  Name* Find(const std::string& name);
+  Name& Insert(const std::string& name);
+  void CompareCrc(const std::string& name, const Name& entry);
+  void ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
+                     std::string (*describe)(const std::string&, const Name&));
+
+  ArchiveReport& report_;
+  std::unordered_map<std::string, Name> names_;
+  unsigned long long nextOrder_ = 0;
+  // Bytes held for names that only the list has named so far.
+  unsigned long long listOnlyBytes_ = 0;
+  bool listOverflow_ = false;
+
+  TarEntry entry_;
+  unsigned long crc_ = 0;
+  bool fileListSeen_ = false, logSeen_ = false;
+  std::unique_ptr<FileListReader> fileList_;  // while the list's data streams by
+  std::unique_ptr<ActivitySummary> log_;      // while the log's data streams by
+};
