@@ -8,7 +8,9 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "IntegrityValue.h"
+#include "NameCheck.h"
 #include "ResultsFormat.h"
+#include "ResultsTree.h"
 #include "ScriptDocument.h"
 #include "ScriptWalker.h"
 #include "TextFile.h"
@@ -86,8 +88,9 @@ long CollectionRun::Run(RunMode mode) {
     activityLog_.Suppress();
   }
 
-  const std::string pattern = xmlFile_.empty() ? programFolder_ + "\\*.qir" : xmlFile_;
+  const std::string pattern = ScriptPattern();
   const std::string folder = FolderOf(pattern);
+  bool anyScript = false;
   WIN32_FIND_DATAA found;
   FindHandle search(FindFirstFileA(pattern.c_str(), &found));
   if (search) {
@@ -95,30 +98,82 @@ long CollectionRun::Run(RunMode mode) {
     if (com.Usable()) {
       do {
         if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        anyScript = true;
         ProcessScript(folder, found.cFileName, mode);
       } while (!TerminateRequested && FindNextFileA(search.get(), &found));
     }
   }
+  // A script asked for by name that is not there would otherwise leave an archive
+  // without a word about it.
+  if (collecting && !anyScript && !xmlFile_.empty())
+    LogEventF(&activityLog_, LogLevel::Warning, "No XML file matches %s", xmlFile_.c_str());
   currentScript_.clear();
   return progressUnits_;
+}
+
+std::string CollectionRun::ScriptPattern() const {
+  return xmlFile_.empty() ? programFolder_ + "\\*.qir" : xmlFile_;
+}
+
+// Files compared by what they are, not by how they are named: short and long names,
+// letter case and links all lead to the same volume and index.
+bool CollectionRun::EndangersScript() const {
+  const auto open = [](const std::string& path) {
+    return FileHandle(CreateFileW(LongPathOf(path).c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  };
+  BY_HANDLE_FILE_INFORMATION result = {};
+  bool resultExists = false;
+  if (IsSafeName(resultFile_.substr(resultFile_.rfind('\\') + 1))) {
+    FileHandle file = open(resultFile_);
+    resultExists = file && GetFileInformationByHandle(file.get(), &result);
+  }
+  const RealFolder root = RealFolder::Open(resultsRoot_);
+
+  const std::string pattern = ScriptPattern();
+  const std::string folder = FolderOf(pattern);
+  WIN32_FIND_DATAA found;
+  FindHandle search(FindFirstFileA(pattern.c_str(), &found));
+  if (!search) return false;
+  do {
+    // A script of a name the run refuses is never opened, here neither.
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsSafeName(found.cFileName)) continue;
+    FileHandle script = open(folder.empty() ? found.cFileName : folder + "\\" + found.cFileName);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!script || !GetFileInformationByHandle(script.get(), &info)) continue;
+    if (resultExists && info.dwVolumeSerialNumber == result.dwVolumeSerialNumber &&
+        info.nFileIndexHigh == result.nFileIndexHigh && info.nFileIndexLow == result.nFileIndexLow)
+      return true;
+    if (root.Holds(script.get())) return true;
+  } while (FindNextFileA(search.get(), &found));
+  return false;
 }
 
 void CollectionRun::ProcessScript(const std::string& folder, const std::string& name, RunMode mode) {
   const bool collecting = mode == RunMode::Collecting;
   currentScript_ = name;
   const std::string path = folder.empty() ? name : folder + "\\" + name;
+  if (collecting) LogEventF(&activityLog_, LogLevel::Information, results::kScriptFound, name.c_str());
+  // The script's name is copied into the results root and its title names the script
+  // folder: a name that would reach a device or leave the root is not even opened.
+  NameFault fault = CheckResultsName(resultsRoot_, resultsRoot_, name, false);
+  if (fault == NameFault::None) fault = CheckResultsName(resultsRoot_, resultsRoot_, TitleOf(name), true);
+  if (fault != NameFault::None) {
+    if (collecting) LogEvent(&activityLog_, LogLevel::Error, RefusedNameText(name, fault, "XML file"));
+    return;
+  }
   if (collecting) {
-    LogEventF(&activityLog_, LogLevel::Information, results::kScriptFound, name.c_str());
     CopyFileA(path.c_str(), (resultsRoot_ + "\\" + name).c_str(), FALSE);
     fileList_.AddToFileList(name, "");
   }
 
-  // A script that cannot even be read cannot be verified either.
-  std::string text;
-  const bool loaded = LoadTextFile(path, &text);
-  const unsigned long carried = ReadIntegrityValue(text);
-  StripIntegrityValue(text);
-  if (!loaded || carried != ComputeIntegrityValue(text)) {
+  // The integrity value covers every byte, and what is read is the very text it was
+  // checked on, without its tags: the tag before the last ">" would otherwise rename
+  // whatever element that ">" ends (an end tag after the root's would leave the root
+  // open). A script that cannot even be read cannot be verified either.
+  std::string bytes, text;
+  if (!ReadWholeFile(path, &bytes) || !ScriptIntegrityValid(bytes, &text)) {
     if (collecting)
       LogEventF(&activityLog_, LogLevel::Error, results::kScriptRefused, name.c_str());
     return;
@@ -126,12 +181,21 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
 
   scriptFolder_ = resultsRoot_ + "\\" + TitleOf(name);
   resolver_.SetDataDir(scriptFolder_);
-  if (collecting) CreateDirectoryA(scriptFolder_.c_str(), nullptr);
+  if (collecting) {
+    CreateDirectoryA(scriptFolder_.c_str(), nullptr);
+    // Left from an earlier run, a link of that name would take the outputs elsewhere.
+    if (!RealFolder::Open(resultsRoot_).Child(WideNameOf(TitleOf(name))).Valid()) {
+      LogEventF(&activityLog_, LogLevel::Error, "Script folder %s is no folder of the results: XML file skipped",
+                TitleOf(name).c_str());
+      return;
+    }
+  }
 
   TreeRef<ScriptDocument> document;
   if (FAILED(ScriptDocument::Create(document.put())) || !document) return;
+  TextModeSource source(std::move(text));
   bool parsed = false;
-  if (document->Load(path.c_str(), &parsed) != 0) return;
+  if (document->Load(source, &parsed) != 0) return;
   TreeRef<ScriptElement> node;
   if (FAILED(document->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(node.put()))) || !node) return;
   Walk(*this, node.get(), mode);
@@ -139,20 +203,5 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
 
 void DeleteTree(const std::string& folder) {
   if (folder.empty()) return;
-  WIN32_FIND_DATAA found;
-  FindHandle search(FindFirstFileA((folder + "\\*.*").c_str(), &found));
-  if (!search) return;
-  do {
-    const std::string path = folder + "\\" + found.cFileName;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (IsDotEntry(found.cFileName)) continue;
-      // A junction is removed as a link; what it points to is not ours to delete.
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteTree(path);
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      RemoveDirectoryA(path.c_str());
-    } else {
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileA(path.c_str());
-    }
-  } while (FindNextFileA(search.get(), &found));
+  RealFolder::Open(folder).Empty();
 }

@@ -31,6 +31,11 @@ class CollectionRun {
   // What every collector of the pass receives; the script folder is the current one.
   CollectorContext Context();
 
+  // Whether writing the result file or clearing the results root would destroy one of
+  // the scripts the pass reads: the result file is one of them, or one lies in the
+  // results root. Reads nothing but the scripts' places.
+  bool EndangersScript() const;
+
   LineFileWriter* ActivityLog() { return &activityLog_; }
   FileList& Files() { return fileList_; }
   const std::string& ProgramFolder() const { return programFolder_; }
@@ -43,6 +48,8 @@ class CollectionRun {
 
  private:
   void ProcessScript(const std::string& folder, const std::string& name, RunMode mode);
+  // The search for the pass's scripts: the xml file, or every script beside the program.
+  std::string ScriptPattern() const;
 
   std::string resultFile_;
   std::string programFolder_;
@@ -58,8 +65,9 @@ class CollectionRun {
   VersionLogic versionLogic_;
 };
 
-// Deletes everything inside folder, recursively; the folder itself stays. An empty
-// folder name does nothing.
+// Deletes everything inside folder, recursively, never following a link or junction
+// below it (a link is removed itself, or stays); the folder itself stays, taken as it
+// stands. An empty folder name does nothing.
 void DeleteTree(const std::string& folder);
 
 // The program file's folder, without trailing backslash.

@@ -31,4 +31,9 @@ struct CollectorContext {
 
   // An output file of the action in the script folder.
   std::string OutputPath(const std::string& fileName) const { return scriptFolder + "\\" + fileName; }
+
+  // Whether the action named requestName may write fileName (a file, or with isFolder
+  // a folder) into the script folder: the shared name check (NameCheck.h). A refused
+  // name gets the ERROR line that names it, and the action does nothing else.
+  bool AcceptOutputName(const std::string& requestName, const std::string& fileName, bool isFolder = false) const;
 };

@@ -5,10 +5,13 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <vector>
 
 #include "Handles.h"
 #include "IntegrityValue.h"
+#include "NameCheck.h"
 #include "ResultsFormat.h"
+#include "ResultsTree.h"
 #include "TextFile.h"
 
 namespace {
@@ -23,8 +26,8 @@ void EraseAll(std::string& text, const std::string& what) {
 }  // namespace
 
 bool FileCrcText(const std::string& path, std::string* crcText) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  FileHandle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::vector<unsigned char> buffer(kCrcChunk);
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -64,7 +67,7 @@ void FileList::ListExternalFiles() {
   std::string text;
   if (ReadWholeFile(Path(), &text)) ReadRegisteredNames(text);
   if (registeredNames_.empty()) return;
-  ListFolder(resultsRoot_, resultsRoot_ + "\\");
+  ListFolder(RealFolder::Open(resultsRoot_), "");
 }
 
 bool FileList::Sign() {
@@ -85,7 +88,7 @@ void FileList::ReadRegisteredNames(const std::string& list) {
     size_t first = line.find(',');
     if (first != std::string::npos) {
       size_t second = line.find(',', first + 1);
-      registeredNames_.push_back(
+      registeredNames_.insert(
           line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1));
     }
     lf = list.find('\n', start);
@@ -93,26 +96,23 @@ void FileList::ReadRegisteredNames(const std::string& list) {
   }
 }
 
-void FileList::ListFolder(const std::string& folder, const std::string& rootPrefix) {
-  WIN32_FIND_DATAA entry;
-  {
-    FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &entry));
-    if (find) {
-      do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        std::string relative = folder + "\\" + entry.cFileName;
-        EraseAll(relative, rootPrefix);
-        bool known = false;
-        for (const std::string& name : registeredNames_) known = known || name == relative;
-        if (!known && lstrcmpiA(relative.c_str(), results::kFileListName) != 0) AddToFileList(relative, "");
-      } while (FindNextFileA(find.get(), &entry));
-    }
+// What the archive leaves out (links, names no entry carries) is left out here too.
+void FileList::ListFolder(const RealFolder& folder, const std::string& relativeFolder) {
+  const std::vector<RealFolder::Entry> entries = folder.List();
+  for (const RealFolder::Entry& entry : entries) {
+    std::string name;
+    if (entry.folder || !AnsiNameOf(entry.name, &name)) continue;
+    const std::string relative = relativeFolder.empty() ? name : relativeFolder + "\\" + name;
+    if (registeredNames_.count(relative) || lstrcmpiA(relative.c_str(), results::kFileListName) == 0) continue;
+    RealFolder::Kind kind;
+    folder.OpenEntry(entry.name, FILE_READ_ATTRIBUTES, &kind);
+    if (kind == RealFolder::Kind::Link || CheckRelativeName(relative, false) != NameFault::None) continue;
+    AddToFileList(relative, "");
   }
-  FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &entry));
-  if (!find) return;
-  do {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (IsDotEntry(entry.cFileName)) continue;
-    ListFolder(folder + "\\" + entry.cFileName, rootPrefix);
-  } while (FindNextFileA(find.get(), &entry));
+  for (const RealFolder::Entry& entry : entries) {
+    std::string name;
+    if (!entry.folder || !AnsiNameOf(entry.name, &name)) continue;
+    const RealFolder child = folder.Child(entry.name);
+    if (child.Valid()) ListFolder(child, relativeFolder.empty() ? name : relativeFolder + "\\" + name);
+  }
 }

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
-#include <vector>
+#include <unordered_set>
 
 #include "LineFileWriter.h"
+
+class RealFolder;
 
 class FileList {
  public:
@@ -24,7 +26,8 @@ class FileList {
   std::string RelativeToResultsRoot(const std::string& fullPath) const;
   // Registers an output file by its full path, with an empty comment.
   void RegisterOutputFile(const std::string& fullPath);
-  // Writes "<EXTERNAL_FILES>" and registers every results file not registered yet.
+  // Writes "<EXTERNAL_FILES>" and registers every results file not registered yet,
+  // never following a link or junction.
   void ListExternalFiles();
   // "<FILE_LIST_END>".
   void WriteEndMarker();
@@ -34,13 +37,14 @@ class FileList {
 
  private:
   void ReadRegisteredNames(const std::string& list);
-  void ListFolder(const std::string& folder, const std::string& rootPrefix);
+  void ListFolder(const RealFolder& folder, const std::string& relativeFolder);
 
   std::string resultsRoot_;
   LineFileWriter writer_;
   // Names registered before "<EXTERNAL_FILES>", read back from the list.
-  std::vector<std::string> registeredNames_;
+  std::unordered_set<std::string> registeredNames_;
 };
 
-// The CRC-32 of a file's bytes as "%08X"; false when the file cannot be read.
+// The CRC-32 of a file's bytes as "%08X"; false when the file cannot be read. The path
+// may be longer than the classic path limit.
 bool FileCrcText(const std::string& path, std::string* crcText);

@@ -59,7 +59,11 @@ void LogEvent(LineFileWriter* writer, int level, const std::string& text) {
   char time[64];
   snprintf(time, sizeof time, "%02i/%02i/%04i %02i:%02i:%02i", now.wDay, now.wMonth, now.wYear, now.wHour,
            now.wMinute, now.wSecond);
-  writer->AppendLine(std::string(time) + "," + LogLevelName(level) + "," + text);
+  // A line break in the text would start a line of its own that looks like a log line.
+  std::string flat = text;
+  for (char& c : flat)
+    if (c == '\r' || c == '\n') c = ' ';
+  writer->AppendLine(std::string(time) + "," + LogLevelName(level) + "," + flat);
 }
 
 void LogEvent(LineFileWriter* writer, LogLevel level, const std::string& text) {

@@ -27,7 +27,8 @@ class LineFileWriter {
 // "DEBUG", "INFORMATION", ... ; any other number "???".
 const char* LogLevelName(int level);
 
-// One activity-log line: "dd/mm/yyyy hh:mm:ss,LEVEL,text".
+// One activity-log line: "dd/mm/yyyy hh:mm:ss,LEVEL,text", every line break of the
+// text written as a blank.
 void LogEvent(LineFileWriter* writer, LogLevel level, const std::string& text);
 void LogEvent(LineFileWriter* writer, int level, const std::string& text);
 // printf-style form of LogEvent for the collector's fixed message texts.

@@ -10,6 +10,8 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "LineFileWriter.h"
+#include "NameCheck.h"
+#include "ResultsTree.h"
 #include "TextCatalogue.h"
 
 namespace {
@@ -23,12 +25,13 @@ constexpr unsigned kGzipBuffer = 64 * 1024;
 // 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
 constexpr unsigned long long kUnixEpochAsFileTime = 116444736000000000ULL;
 
+// Writes the archive under a temporary name and renames it into place only when it is
+// whole; a discarded or failed archive leaves nothing behind.
 class GzipFileSink : public TarSink {
  public:
-  explicit GzipFileSink(gzFile file) : file_(file) {}
-  ~GzipFileSink() override {
-    if (file_) gzclose(file_);
-  }
+  GzipFileSink(gzFile file, std::string temporary, std::string result)
+      : file_(file), temporary_(std::move(temporary)), result_(std::move(result)) {}
+  ~GzipFileSink() override { Discard(); }
   GzipFileSink(const GzipFileSink&) = delete;
   GzipFileSink& operator=(const GzipFileSink&) = delete;
 
@@ -39,13 +42,25 @@ class GzipFileSink : public TarSink {
   // gzclose flushes the last of the compressed stream: a full disk often shows here.
   bool Close() override {
     if (!file_) return false;
-    int result = gzclose(file_);
+    const int result = gzclose(file_);
     file_ = nullptr;
-    return result == Z_OK;
+    if (result == Z_OK &&
+        MoveFileExA(temporary_.c_str(), result_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    DeleteFileA(temporary_.c_str());
+    return false;
+  }
+  void Discard() override {
+    if (!file_) return;
+    gzclose(file_);
+    file_ = nullptr;
+    DeleteFileA(temporary_.c_str());
   }
 
  private:
   gzFile file_;
+  std::string temporary_;
+  std::string result_;
 };
 
 unsigned long long UnixSeconds(const FILETIME& time) {
@@ -56,10 +71,19 @@ unsigned long long UnixSeconds(const FILETIME& time) {
 }  // namespace
 
 std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
-  gzFile file = gzopen(path.c_str(), "wb");
-  if (!file) return nullptr;
+  const size_t slash = path.rfind('\\');
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  // A new file of a name nobody else has: nothing that stood there (a link
+  // included) is written through.
+  char temporary[MAX_PATH] = {};
+  if (!GetTempFileNameA(folder.c_str(), "~QX", 0, temporary)) return nullptr;
+  gzFile file = gzopen(temporary, "wb");
+  if (!file) {
+    DeleteFileA(temporary);
+    return nullptr;
+  }
   gzbuffer(file, kGzipBuffer);
-  return std::make_unique<GzipFileSink>(file);
+  return std::make_unique<GzipFileSink>(file, temporary, path);
 }
 
 ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status)
@@ -76,65 +100,98 @@ void ResultsArchive::Compress() {
   } else {
     sink_ = sink.get();
     sinkFailed_ = false;
-    ArchiveFolder(resultsRoot_, "*.*", true, "");
-    // The end of the archive is written even after a stop for free space, so that what
-    // was archived can still be read; after a failed write there is nothing to save.
+    ArchiveFolder(RealFolder::Open(resultsRoot_), "");
     if (!sinkFailed_) {
       const tar::Block zero{};
       if (Put(zero.data(), sizeof zero)) Put(zero.data(), sizeof zero);
     }
     sink_ = nullptr;
-    if (!sink->Close()) RaiseWriteFailure();
+    // Only a whole archive becomes the result file; after a cancel or a failure there is
+    // no result file at all rather than a part of one.
+    if (WriteFailed || TerminateRequested) {
+      sink->Discard();
+    } else if (!sink->Close()) {
+      RaiseWriteFailure();
+    }
   }
   status_.SetDetail("...");
 }
 
-void ResultsArchive::ArchiveFolder(const std::string& folder, const std::string& pattern, bool recurse,
-                                   const std::string& relativeFolder) {
-  if (TerminateRequested) return;
-  WIN32_FIND_DATAA entry;
-  {
-    FindHandle find(FindFirstFileA((folder + "\\" + pattern).c_str(), &entry));
-    if (find) {
-      do {
-        if (TerminateRequested) break;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        status_.SetDetail(entry.cFileName);
-        const std::string path = folder + "\\" + entry.cFileName;
-        if (ArchiveFile(path, relativeFolder) != Entry::NotWritten) {
-          SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          DeleteFileA(path.c_str());
-        }
-      } while (FindNextFileA(find.get(), &entry));
+void ResultsArchive::LeaveOutUnfit(LineFileWriter* log) { LeaveOutUnfit(RealFolder::Open(resultsRoot_), "", log); }
+
+void ResultsArchive::LeaveOutUnfit(const RealFolder& folder, const std::string& relativeFolder,
+                                   LineFileWriter* log) {
+  for (const RealFolder::Entry& entry : folder.List()) {
+    std::string name;
+    const bool ansi = AnsiNameOf(entry.name, &name);
+    const std::string relative = relativeFolder.empty() ? name : relativeFolder + "\\" + name;
+    RealFolder::Kind kind;
+    RealFolder child;
+    if (entry.folder) {
+      child = folder.Child(entry.name, &kind);
+    } else {
+      folder.OpenEntry(entry.name, FILE_READ_ATTRIBUTES, &kind);
     }
+    if (kind == RealFolder::Kind::Link) {
+      LogEventF(log, LogLevel::Error, "Link or junction %s left out of the archive", relative.c_str());
+      folder.Remove(entry.name);
+      continue;
+    }
+    // Folders too long to hold an entry go whole: what they hold could not be archived.
+    const NameFault fault = ansi ? CheckRelativeName(relative, entry.folder) : NameFault::NoAnsiForm;
+    if (fault != NameFault::None) {
+      LogEvent(log, LogLevel::Error,
+               RefusedNameText(relative, fault, entry.folder ? "results folder" : "results file"));
+      if (child.Valid()) child.Empty();
+      folder.Remove(entry.name);
+      continue;
+    }
+    if (child.Valid()) LeaveOutUnfit(child, relative, log);
   }
-  if (!recurse) return;
-  FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &entry));
-  if (!find) return;
-  do {
-    if (TerminateRequested) break;
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(entry.cFileName)) continue;
-    const std::string path = folder + "\\" + entry.cFileName;
-    ArchiveFolder(path, pattern, recurse, relativeFolder + "\\" + entry.cFileName);
-    // Fails, harmlessly, while the folder still holds something that was not archived.
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(path.c_str());
-  } while (FindNextFileA(find.get(), &entry));
 }
 
-ResultsArchive::Entry ResultsArchive::ArchiveFile(const std::string& filePath, const std::string& relativeFolder) {
+void ResultsArchive::ArchiveFolder(const RealFolder& folder, const std::string& relativeFolder) {
+  if (TerminateRequested || !folder.Valid()) return;
+  const std::vector<RealFolder::Entry> entries = folder.List();
+  for (const RealFolder::Entry& entry : entries) {
+    if (TerminateRequested) return;
+    if (entry.folder) continue;
+    const Entry written = ArchiveFile(folder, entry.name, relativeFolder);
+    if (written == Entry::Written || written == Entry::Unreadable) folder.Remove(entry.name);
+  }
+  for (const RealFolder::Entry& entry : entries) {
+    if (TerminateRequested) return;
+    std::string name;
+    if (!entry.folder || !AnsiNameOf(entry.name, &name)) continue;
+    // A link or junction is never entered; LeaveOutUnfit has told of it.
+    RealFolder child = folder.Child(entry.name);
+    if (!child.Valid()) continue;
+    ArchiveFolder(child, relativeFolder + "\\" + name);
+    // Fails, harmlessly, while the folder still holds something that was not archived.
+    folder.Remove(entry.name);
+  }
+}
+
+ResultsArchive::Entry ResultsArchive::ArchiveFile(const RealFolder& folder, const std::wstring& fileName,
+                                                  const std::string& relativeFolder) {
+  // What came after LeaveOutUnfit (a tool still writing) is left out the same way.
+  std::string ansiName;
+  if (!AnsiNameOf(fileName, &ansiName) || !IsSafeName(ansiName)) return Entry::LeftOut;
+  const std::string name = tar::EntryName(relativeFolder, ansiName);
+  std::string prefix, field;
+  if (!tar::SplitEntryName(name, &prefix, &field)) return Entry::LeftOut;
+  status_.SetDetail(ansiName);
   if (FreeSpaceKB(resultFile_) == 0) {
     RaiseWriteFailure();
     return Entry::NotWritten;
   }
-  FileHandle file(CreateFileA(filePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  RealFolder::Kind kind;
+  FileHandle file = folder.OpenEntry(fileName, GENERIC_READ, &kind, FILE_FLAG_SEQUENTIAL_SCAN);
+  if (kind == RealFolder::Kind::Link) return Entry::LeftOut;
   if (!file) {
     WriteFailed = 1;
     return Entry::Unreadable;
   }
-  const std::string fileName = filePath.substr(filePath.rfind('\\') + 1);
-  const std::string name = tar::EntryName(relativeFolder, fileName);
 
   unsigned long long mtime = 0;
   LARGE_INTEGER length;

@@ -15,12 +15,19 @@ class TarSink {
  public:
   virtual ~TarSink() = default;
   virtual bool Write(const void* data, unsigned size) = 0;
+  // Ends a whole archive, which becomes the result.
   virtual bool Close() = 0;
+  // Ends an archive that is not whole: none of it may stand as the result.
+  virtual void Discard() {}
 };
 
-// The gzip file sink of the result file (zlib's gzopen "wb"); nullptr when the file
-// cannot be created.
+// The gzip file sink of the result file (zlib's gzopen "wb"). The archive is written
+// under a temporary name beside the result file and renamed into place by Close, so a
+// result file is never part of an archive; nullptr when it cannot be created.
 std::unique_ptr<TarSink> OpenGzipSink(const std::string& path);
+
+class LineFileWriter;
+class RealFolder;
 
 class ResultsArchive {
  public:
@@ -28,27 +35,33 @@ class ResultsArchive {
   ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status);
   virtual ~ResultsArchive() = default;
 
+  // Before the file list is completed: whatever in the results root the archive could
+  // not take, a link or junction or a name no entry can carry, gets an ERROR line in
+  // log and is removed (a link that the platform reaches only through what it points
+  // to stays, and stays out of the archive).
+  void LeaveOutUnfit(LineFileWriter* log);
+
   // Archives the whole results root into the result file. Failures raise the
   // collector's write-failure flags; the caller reads them afterwards.
   void Compress();
 
-  // Archives the files of folder matching pattern, then (recurse) its subfolders depth
-  // first, each removed once emptied. relativeFolder names folder inside the archive.
-  void ArchiveFolder(const std::string& folder, const std::string& pattern, bool recurse,
-                     const std::string& relativeFolder);
   enum class Entry {
     Written,     // the entry is complete: the file goes
     Unreadable,  // no entry, the file could not be opened: it goes too, if it can
     NotWritten,  // the archive could not take it: the file stays in the results root
+    LeftOut,     // a link, or a name no entry can carry: no entry, and it stays
   };
-  // Writes one entry.
-  Entry ArchiveFile(const std::string& filePath, const std::string& relativeFolder);
 
  protected:
   // The sink Compress writes to; tests put their own in its place.
   virtual std::unique_ptr<TarSink> OpenSink();
 
  private:
+  // The files of folder, then its subfolders depth first, each removed once emptied.
+  // relativeFolder names folder inside the archive.
+  void ArchiveFolder(const RealFolder& folder, const std::string& relativeFolder);
+  Entry ArchiveFile(const RealFolder& folder, const std::wstring& name, const std::string& relativeFolder);
+  void LeaveOutUnfit(const RealFolder& folder, const std::string& relativeFolder, LineFileWriter* log);
   bool Put(const void* data, unsigned size);
   bool CopyData(HANDLE file, unsigned long long size, bool* readFailed);
 

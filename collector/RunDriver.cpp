@@ -9,8 +9,11 @@
 #include "CollectionRun.h"
 #include "CollectorState.h"
 #include "Handles.h"
+#include "NameCheck.h"
 #include "ResultsArchive.h"
+#include "ResultsFolderLock.h"
 #include "ResultsFormat.h"
+#include "ResultsTree.h"
 #include "TextCatalogue.h"
 #include "TextFormat.h"
 
@@ -28,6 +31,14 @@ const char kWarningSizeMessage[] =
     "\n\nThe file exceeds 1.44 MB and might be inappropriate to transmit as an e-mail attachment over a "
     "low-bandwidth Internet connection.";
 
+const char kNameMessage[] = "The result file name %s cannot be used.\nChoose another name.";
+const char kScriptMessage[] =
+    "The result file %s would destroy a collection script of this run.\nChoose another result file.";
+const char kBusyMessage[] =
+    "Another Qirex Tool run is writing its results beside %s.\nWait until it has ended, or choose another folder.";
+const char kLinkMessage[] =
+    "The results folder %s is a link to another place.\nRemove it, or choose another folder for the result file.";
+
 // The view of a silent run without a display: it shows nothing and asks nothing.
 class NoView : public RunView {
  public:
@@ -37,6 +48,30 @@ class NoView : public RunView {
   void SetProgress(const std::string&, int) override {}
   void SetDetail(const std::string&) override {}
 };
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('\\') + 1); }
+
+// Removes the results root of an earlier run, never following a link: a root that is a
+// link itself is removed as a link, and where the platform cannot do that without
+// reaching what it points to, false (the run cannot have its root there). A file of
+// that name stays, and the run fails to write.
+bool ClearOldResults(const std::string& resultsRoot) {
+  const RealFolder base = RealFolder::Open(FolderOf(resultsRoot));
+  const std::wstring name = WideNameOf(NameOf(resultsRoot));
+  RealFolder::Kind kind;
+  const RealFolder old = base.Child(name, &kind);
+  if (old.Valid()) {
+    old.Empty();
+    base.Remove(name);
+    return true;
+  }
+  return kind != RealFolder::Kind::Link || base.Remove(name);
+}
 
 // An exception that escaped the collecting pass: the run ends as a failed write, with
 // a line that says what is known of it.
@@ -90,22 +125,37 @@ long RunDriver::CountingPass() {
 }
 
 void RunDriver::Collect(RunView& view) {
+  std::string refusal;
   try {
     const std::string path = app_.outFile.empty() ? view.AskResultFile() : app_.outFile;
     if (path.empty()) return;
     outcome_ = RunOutcome::Collecting;
-    // A previous result file of the same name goes first; failures show later.
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
     CollectionRun run(path, app_, view);
-    // The remains of an earlier, interrupted run.
-    DeleteTree(run.ResultsRoot());
-    SetFileAttributesA(run.ResultsRoot().c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryA(run.ResultsRoot().c_str());
-    CollectingPass(run, view);
+    // Nothing is deleted before the result file and its folder are known to be ours.
+    refusal = RefuseResultFile(run);
+    ResultsFolderLock lock(FolderOf(run.ResultFile()));
+    if (refusal.empty() && !lock.Held())
+      refusal = FormatText(GetText("ResultFile", "BusyMessage", kBusyMessage), {run.ResultFile()});
+    if (refusal.empty() && !ClearOldResults(run.ResultsRoot()))
+      refusal = FormatText(GetText("ResultFile", "LinkMessage", kLinkMessage), {run.ResultsRoot()});
+    if (refusal.empty()) {
+      // A previous result file of the same name goes (a link to it stays, and the new
+      // archive takes its place); failures show later.
+      RealFolder::Open(FolderOf(run.ResultFile())).Remove(WideNameOf(NameOf(run.ResultFile())));
+      CollectingPass(run, view);
+    }
   } catch (...) {
     // Before the collecting pass began: there is no activity log to tell it in.
     RaiseWriteFailure();
+  }
+  if (!refusal.empty()) {
+    outcome_ = RunOutcome::Refused;
+    try {
+      ShowRefusal(refusal, view);
+    } catch (...) {
+      // The exit code still tells.
+    }
+    return;
   }
   if (outcome_ != RunOutcome::Collecting) return;
   if (!WriteFailed) {
@@ -118,6 +168,14 @@ void RunDriver::Collect(RunView& view) {
   } catch (...) {
     // Not even the message could be made; the exit code still tells.
   }
+}
+
+std::string RunDriver::RefuseResultFile(const CollectionRun& run) const {
+  const std::string& resultFile = run.ResultFile();
+  if (!IsSafeName(NameOf(resultFile)))
+    return FormatText(GetText("ResultFile", "NameMessage", kNameMessage), {resultFile});
+  if (run.EndangersScript()) return FormatText(GetText("ResultFile", "ScriptMessage", kScriptMessage), {resultFile});
+  return std::string();
 }
 
 void RunDriver::CollectingPass(CollectionRun& run, RunView& view) {
@@ -143,6 +201,9 @@ void RunDriver::CollectingPass(CollectionRun& run, RunView& view) {
 // whole: no write failed and no cancel came meanwhile.
 bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
   FileList& list = run.Files();
+  ResultsArchive archive(run.ResultFile(), run.ResultsRoot(), view);
+  // Before the log is registered, so that its CRC covers the lines this writes.
+  archive.LeaveOutUnfit(run.ActivityLog());
   // Registered last, so that its CRC covers the log up to here.
   list.AddToFileList(results::kActivityLogName, "");
   list.ListExternalFiles();
@@ -150,7 +211,7 @@ bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
   if (!WriteFailed && !list.Sign()) RaiseWriteFailure();
   // A list that could not be completed or signed is not packed as if it were.
   if (WriteFailed) return false;
-  ResultsArchive(run.ResultFile(), run.ResultsRoot(), view).Compress();
+  archive.Compress();
   return !WriteFailed && !TerminateRequested;
 }
 
@@ -159,6 +220,7 @@ int RunDriver::ExitCode() const {
     case RunOutcome::ArchiveWritten:
       return kExitArchiveWritten;
     case RunOutcome::WriteFailed:
+    case RunOutcome::Refused:
       return kExitWriteFailed;
     case RunOutcome::Collecting:
       // A worker left behind by a cancel: a write that failed so far still counts.
@@ -187,6 +249,10 @@ void RunDriver::ShowResultMessage(const std::string& resultFile, RunView& view) 
   }
   view.ShowMessage(ResultMessageText(resultFile, static_cast<unsigned long long>(size.QuadPart)),
                    GetText("Tool", "Title", "Qirex Tool"));
+}
+
+void RunDriver::ShowRefusal(const std::string& text, RunView& view) const {
+  if (!silent_) view.ShowMessage(text, GetText("Tool", "Title", "Qirex Tool"));
 }
 
 void RunDriver::ShowWriteErrorMessage(RunView& view) const {

@@ -15,6 +15,7 @@ class CollectionRun;
 // How the run ended, recorded by the driver alone; the exit code follows from it.
 enum class RunOutcome {
   NoResultFile,    // no result file was chosen: nothing was collected
+  Refused,         // the result file or its folder cannot be used: nothing was touched
   Collecting,      // the collecting pass has not ended
   Cancelled,       // the user stopped the run: no archive
   WriteFailed,     // the results could not be written: no archive
@@ -44,10 +45,14 @@ class RunDriver {
   int ExitCode() const;
 
  private:
+  // Why the result file or the results root beside it cannot be used, as the message
+  // to show; empty when they can. Decided before anything is deleted.
+  std::string RefuseResultFile(const CollectionRun& run) const;
   void CollectingPass(CollectionRun& run, RunView& view);
   bool PackResults(CollectionRun& run, RunView& view);
   void ShowResultMessage(const std::string& resultFile, RunView& view) const;
   void ShowWriteErrorMessage(RunView& view) const;
+  void ShowRefusal(const std::string& text, RunView& view) const;
 
   const CollectorApp app_;
   const bool silent_;

@@ -29,8 +29,23 @@ std::string EntryName(const std::string& relativeFolder, const std::string& file
   name.erase(0, name.find_first_not_of('\\'));
   for (char& c : name)
     if (c == '\\') c = '/';
-  if (name.size() > kMaxNameLength) name = name.substr(0, kCutNameLength) + "...";
   return name;
+}
+
+bool SplitEntryName(const std::string& entryName, std::string* prefix, std::string* name) {
+  if (entryName.size() <= kMaxNameLength) {
+    prefix->clear();
+    *name = entryName;
+    return !entryName.empty();
+  }
+  // The first "/" whose rest fits the name field gives the shortest prefix; any later
+  // one only lengthens it.
+  size_t slash = entryName.find('/', entryName.size() - kMaxNameLength - 1);
+  if (slash == std::string::npos || slash == 0 || slash > kMaxPrefixLength || slash + 1 == entryName.size())
+    return false;
+  *prefix = entryName.substr(0, slash);
+  *name = entryName.substr(slash + 1);
+  return true;
 }
 
 }  // namespace tar
@@ -46,10 +61,11 @@ unsigned long TarHeaderChecksum(const tar::Block& header) {
 
 bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned long long mtime, tar::Block& buffer) {
   buffer.fill(0);
-  if (size > tar::kMaxOctal11) return false;
+  std::string prefix, field;
+  if (size > tar::kMaxOctal11 || !tar::SplitEntryName(name, &prefix, &field)) return false;
   if (mtime > tar::kMaxOctal11) mtime = 0;
 
-  PutText(buffer, tar::kName, name.c_str());
+  PutText(buffer, tar::kName, field.c_str());
   PutText(buffer, tar::kMode, "0000744");
   PutText(buffer, tar::kUid, "0000001");
   PutText(buffer, tar::kGid, "0000001");
@@ -64,6 +80,7 @@ bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned l
   PutText(buffer, tar::kGname, "Korvex");
   PutText(buffer, tar::kDevmajor, "0000000");
   PutText(buffer, tar::kDevminor, "0000000");
+  PutText(buffer, tar::kPrefix, prefix.c_str());
 
   const unsigned long sum = TarHeaderChecksum(buffer);
   // Seven digits and a NUL replace the eight spaces.

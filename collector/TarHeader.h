@@ -48,14 +48,22 @@ static_assert(kPrefix.end() <= kBlockSize, "header fields fit in one block");
 
 // Longest value of the 11-octal-digit size and mtime fields (8 GiB - 1).
 constexpr unsigned long long kMaxOctal11 = 077777777777ULL;
-// Entry names keep at most 99 characters; longer ones are cut to 96 plus "...".
-constexpr std::size_t kMaxNameLength = 99;
-constexpr std::size_t kCutNameLength = 96;
+// The name field keeps at most 99 characters and the prefix field 154 (each with its
+// NUL); a longer entry name is split at a "/" between the two, and every reader joins
+// them again with a "/".
+constexpr std::size_t kMaxNameLength = kName.width - 1;
+constexpr std::size_t kMaxPrefixLength = kPrefix.width - 1;
 
 // The entry name of a file: its folder relative to the results root (backslash
 // separated, possibly empty or with leading backslashes) joined to its name with "/",
-// every "\" turned into "/", cut when longer than 99 characters.
+// every "\" turned into "/". Kept whole, however long.
 std::string EntryName(const std::string& relativeFolder, const std::string& fileName);
+
+// How an entry name goes into the header: whole into the name field when it fits (the
+// prefix stays empty), otherwise split at the first "/" that leaves at most 99
+// characters for the name field. False when no "/" splits it into a prefix of 1 to 154
+// and a name of 1 to 99 characters: such a name cannot be an entry.
+bool SplitEntryName(const std::string& entryName, std::string* prefix, std::string* name);
 
 }  // namespace tar
 
@@ -65,6 +73,7 @@ unsigned long TarHeaderChecksum(const tar::Block& header);
 
 // Fills buffer with the header of one regular-file entry and its checksum. Returns
 // false, leaving the buffer zeroed, when size does not fit the 11 octal digits of
-// the size field: such a file cannot be archived without a corrupt header. An mtime
-// too large for its field is written as 0, like an unreadable one.
+// the size field or the name cannot be split (SplitEntryName): such a file cannot be
+// archived without a corrupt or merged entry. An mtime too large for its field is
+// written as 0, like an unreadable one.
 bool WriteTarHeader(const std::string& name, unsigned long long size, unsigned long long mtime, tar::Block& buffer);

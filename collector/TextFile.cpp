@@ -14,7 +14,8 @@ bool ReadWholeFile(const std::string& path, std::string* bytes) {
   if (path.empty()) return false;
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  // A device (NUL, CON) opens as a file would, but is none.
+  if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return false;
   try {

@@ -5,7 +5,8 @@
 
 #include <string>
 
-// Every byte of the file. False, with nothing read, when the file cannot be read whole.
+// Every byte of the file. False, with nothing read, when the file cannot be read whole
+// or is a device.
 bool ReadWholeFile(const std::string& path, std::string* bytes);
 // The whole file as a NUL-terminated text (anything from the first NUL byte on is not
 // part of it). False, with an empty text, when the file cannot be read.

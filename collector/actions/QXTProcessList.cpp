@@ -201,12 +201,14 @@ QXTProcessList::QXTProcessList(const CollectorContext& context, const std::strin
 
 QXTProcessList::QXTProcessList(const CollectorContext& context, const std::string& name, Sources sources)
     : context_(context),
+      name_(name),
       outputPath_(context.OutputPath(name + ".txt")),
       out_(outputPath_),
       log_(context.log),
       sources_(std::move(sources)) {}
 
 bool QXTProcessList::Run() {
+  if (!context_.AcceptOutputName(name_, name_ + ".txt")) return true;
   std::vector<std::string> names;
   if (sources_.ntPlatform && sources_.performanceData) {
     names = sources_.performanceData();

@@ -28,7 +28,8 @@ class QXTProcessList {
   QXTProcessList(const QXTProcessList&) = delete;
   QXTProcessList& operator=(const QXTProcessList&) = delete;
 
-  // Always true; the outcome is logged and the text file registered.
+  // Always true; the outcome is logged and the text file registered. A name that the
+  // shared name check refuses writes nothing.
   bool Run();
 
   // The platform's own sources; ntPlatform as the run's version logic found it.
@@ -68,6 +69,7 @@ class QXTProcessList {
 
  private:
   CollectorContext context_;
+  std::string name_;
   std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;

@@ -2,6 +2,9 @@
 // the five roots, written line by line into the action's text file.
 #include "QXTRegistry.h"
 
+#include <winternl.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -15,6 +18,38 @@ namespace {
 
 constexpr DWORD kNameBuffer = 256;
 constexpr DWORD kMinDataBuffer = 16384;
+// The registry's own limit of levels below a root.
+constexpr int kMaxDepth = 512;
+
+constexpr int kKeyNameInformation = 3;
+constexpr NTSTATUS kBufferTooSmall = static_cast<NTSTATUS>(0xC0000023L);
+constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
+
+extern "C" NTSTATUS NTAPI NtQueryKey(HANDLE key, int informationClass, void* information, ULONG length,
+                                     ULONG* resultLength);
+
+// The kernel's name of an open key ("\REGISTRY\USER\..."): the same whichever way
+// led to it, a link included. Empty when the platform does not tell.
+std::wstring KeyObjectName(HKEY key) {
+  std::vector<unsigned char> buffer(512);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ULONG needed = 0;
+    const NTSTATUS status = NtQueryKey(key, kKeyNameInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                       &needed);
+    if (status == kBufferTooSmall || status == kBufferOverflow) {
+      buffer.resize(needed > buffer.size() ? needed : buffer.size() * 2);
+      continue;
+    }
+    ULONG length = 0;
+    if (status < 0 || needed < sizeof length) return std::wstring();
+    memcpy(&length, buffer.data(), sizeof length);
+    if (length > buffer.size() - sizeof length) return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + sizeof length), length / sizeof(wchar_t));
+  }
+  return std::wstring();
+}
+
+int DepthOf(const std::string& path) { return static_cast<int>(std::count(path.begin(), path.end(), '\\')); }
 
 void AppendHexBytes(std::string& text, const BYTE* data, DWORD size) {
   char byte[4];
@@ -73,19 +108,28 @@ std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
 
 QXTRegistry::QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText)
     : context_(context),
+      name_(name),
       outputPath_(context.OutputPath(name + ".txt")),
       out_(outputPath_),
       log_(context.log),
       keyText_(keyText) {}
 
 bool QXTRegistry::Run() {
+  if (!context_.AcceptOutputName(name_, name_ + ".txt")) return true;
   if (keyText_.compare(0, 5, "HKEY_") == 0) {
     DirectDump(keyText_);
     if (keysDumped_ > 0) LogEventF(log_, LogLevel::Information, "Registry chunk dumped to %s", outputPath_.c_str());
   } else {
     for (const RegistryRoot& root : kRegistryRoots) {
       context_.status->SetDetail(std::string(root.name) + "...");
-      SearchKey(root.handle, root.name);
+      // The root opened again as a key of its own, so a link back to it is known too.
+      RegKey opened;
+      std::wstring name;
+      if (RegOpenKeyExA(root.handle, "", 0, KEY_READ, opened.put()) == ERROR_SUCCESS &&
+          Enter(opened.get(), root.name, 0, &name)) {
+        SearchKey(opened.get(), root.name, 0);
+        Leave(name);
+      }
     }
     if (keysDumped_ > 0)
       LogEventF(log_, LogLevel::Information, "Registry chunk(s) dumped to %s", outputPath_.c_str());
@@ -103,10 +147,33 @@ void QXTRegistry::DirectDump(const std::string& path) {
   if (!root) return;
   RegKey key;
   if (RegOpenKeyExA(root, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
-  DumpKey(key.get(), path);
+  std::wstring name;
+  if (!Enter(key.get(), path, DepthOf(path), &name)) return;
+  DumpKey(key.get(), path, DepthOf(path));
+  Leave(name);
 }
 
-void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
+bool QXTRegistry::Enter(HKEY key, const std::string& path, int depth, std::wstring* name) {
+  if (depth > kMaxDepth) {
+    LogEventF(log_, LogLevel::Error, "Registry key %s lies deeper than %d levels: skipped", path.c_str(), kMaxDepth);
+    return false;
+  }
+  *name = KeyObjectName(key);
+  if (name->empty()) return true;
+  CharUpperBuffW(&(*name)[0], static_cast<DWORD>(name->size()));
+  if (!onPath_.insert(*name).second) {
+    LogEventF(log_, LogLevel::Error, "Registry key %s leads back to a key above it: skipped", path.c_str());
+    name->clear();
+    return false;
+  }
+  return true;
+}
+
+void QXTRegistry::Leave(const std::wstring& name) {
+  if (!name.empty()) onPath_.erase(name);
+}
+
+void QXTRegistry::DumpKey(HKEY key, const std::string& path, int depth) {
   if (TerminateRequested) return;
   DWORD subkeys = 0, values = 0, longestName = 0, largestData = 0;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, &longestName,
@@ -138,16 +205,20 @@ void QXTRegistry::DumpKey(HKEY key, const std::string& path) {
     std::string child;
     if (SubkeyName(key, index, &child)) {
       RegKey sub;
-      if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
+      std::wstring entered;
+      const std::string childPath = path + "\\" + child;
+      if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS &&
+          Enter(sub.get(), childPath, depth + 1, &entered)) {
         context_.status->SetDetail(child);
-        DumpKey(sub.get(), path + "\\" + child);
+        DumpKey(sub.get(), childPath, depth + 1);
+        Leave(entered);
       }
     }
     if (TerminateRequested) break;
   }
 }
 
-void QXTRegistry::SearchKey(HKEY key, const std::string& path) {
+void QXTRegistry::SearchKey(HKEY key, const std::string& path, int depth) {
   if (TerminateRequested) return;
   DWORD subkeys = 0;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -159,11 +230,13 @@ void QXTRegistry::SearchKey(HKEY key, const std::string& path) {
       RegKey sub;
       if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS) {
         const std::string childPath = path + "\\" + child;
+        std::wstring entered;
         if (child == keyText_) {
           LogEventF(log_, LogLevel::Debug, "Found matching key at %s", childPath.c_str());
           DirectDump(childPath);
-        } else {
-          SearchKey(sub.get(), childPath);
+        } else if (Enter(sub.get(), childPath, depth + 1, &entered)) {
+          SearchKey(sub.get(), childPath, depth + 1);
+          Leave(entered);
         }
       }
     }

@@ -1,11 +1,14 @@
 // REGISTRY action: copies registry keys, with their values and subkeys, into a text
 // file in the registry-export form. A full key path is dumped directly; a bare key
 // name is searched for under every root and each key found by that name is dumped.
+// A key that is a link to one of its own ancestors, or a path deeper than the
+// registry's 512 levels, is skipped with an ERROR line: the walk always ends.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <unordered_set>
 
 #include "CollectorContext.h"
 #include "LineFileWriter.h"
@@ -18,7 +21,7 @@ class QXTRegistry {
   QXTRegistry& operator=(const QXTRegistry&) = delete;
 
   // Always true: unreadable keys and values are skipped, the outcome is logged and the
-  // text file registered.
+  // text file registered. A name that the shared name check refuses dumps nothing.
   bool Run();
 
   int KeysDumped() const { return keysDumped_; }
@@ -29,13 +32,20 @@ class QXTRegistry {
 
  private:
   void DirectDump(const std::string& path);
-  void DumpKey(HKEY key, const std::string& path);
-  void SearchKey(HKEY key, const std::string& path);
+  void DumpKey(HKEY key, const std::string& path, int depth);
+  void SearchKey(HKEY key, const std::string& path, int depth);
+  // Whether the walk may go into key, found at path depth levels below its root; on
+  // true, name holds what Leave needs. A refusal gets its ERROR line.
+  bool Enter(HKEY key, const std::string& path, int depth, std::wstring* name);
+  void Leave(const std::wstring& name);
 
   CollectorContext context_;
+  std::string name_;
   std::string outputPath_;
   LineFileWriter out_;
   LineFileWriter* log_;
   std::string keyText_;
   int keysDumped_ = 0;
+  // The kernel's names of the keys open on the current path of the walk.
+  std::unordered_set<std::wstring> onPath_;
 };

@@ -104,6 +104,16 @@ unsigned long ComputeIntegrityValue(const std::string& text) {
   return ContinueIntegrityValue(0, text.data(), length);
 }
 
+bool ScriptIntegrityValid(const std::string& bytes, std::string* text) {
+  if (bytes.find('\0') != std::string::npos) return false;
+  std::string stripped = bytes;
+  const unsigned long carried = ReadIntegrityValue(stripped);
+  StripIntegrityValue(stripped);
+  if (carried != ComputeIntegrityValue(stripped)) return false;
+  if (text) *text = std::move(stripped);
+  return true;
+}
+
 bool EmbedIntegrityValue(std::string& text, unsigned long value) {
   size_t first, last;
   if (!TagPositions(text, &first, &last)) return false;

@@ -14,6 +14,13 @@ unsigned long ComputeIntegrityValue(const std::string& text);
 // Inserts both tags; false (text unchanged) when the text has no two ">" to carry them.
 bool EmbedIntegrityValue(std::string& text, unsigned long value);
 
+// The check of a script before it runs, over every byte of the file: valid when the
+// value it carries is the value of all its bytes but the tags. The value of a text ends
+// at its first NUL byte, so a script holding one is never valid: what follows the NUL
+// would run without being covered. When valid, text (if given) receives the script
+// without its tags: the text its author signed, and what runs.
+bool ScriptIntegrityValid(const std::string& bytes, std::string* text = nullptr);
+
 // Eight letters for a 32-bit value, and back.
 std::string EncodeIntegrityValue(unsigned long value);
 unsigned long DecodeIntegrityValue(const std::string& letters);

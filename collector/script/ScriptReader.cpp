@@ -29,6 +29,7 @@ unsigned long DigitValue(wchar_t c, bool hexadecimal) {
 }  // namespace
 
 std::wstring AttributeList::Get(const std::wstring& name, const std::wstring& fallback) const {
+  Order();
   auto it = std::lower_bound(items_.begin(), items_.end(), name,
                              [](const auto& item, const std::wstring& key) { return item.first < key; });
   if (it != items_.end() && it->first == name) return it->second;
@@ -36,20 +37,39 @@ std::wstring AttributeList::Get(const std::wstring& name, const std::wstring& fa
 }
 
 void AttributeList::Set(const std::wstring& name, const std::wstring& value) {
-  auto it = std::lower_bound(items_.begin(), items_.end(), name,
-                             [](const auto& item, const std::wstring& key) { return item.first < key; });
-  if (it != items_.end() && it->first == name) {
-    it->second = value;
-  } else {
-    items_.insert(it, {name, value});
+  if (ordered_ && !items_.empty() && items_.back().first == name) {
+    items_.back().second = value;
+    return;
   }
+  if (ordered_ && !items_.empty() && name < items_.back().first) ordered_ = false;
+  items_.emplace_back(name, value);
 }
 
 bool AttributeList::Item(size_t index, std::wstring* name, std::wstring* value) const {
+  Order();
   if (index >= items_.size()) return false;
   if (name) *name = items_[index].first;
   if (value) *value = items_[index].second;
   return true;
+}
+
+size_t AttributeList::Count() const {
+  Order();
+  return items_.size();
+}
+
+void AttributeList::Order() const {
+  if (ordered_) return;
+  // Stable: of the pairs of one name, the one set last stays last.
+  std::stable_sort(items_.begin(), items_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  size_t kept = 0;
+  for (size_t i = 0; i < items_.size(); ++i) {
+    if (i + 1 < items_.size() && items_[i + 1].first == items_[i].first) continue;
+    if (kept != i) items_[kept] = std::move(items_[i]);
+    ++kept;
+  }
+  items_.resize(kept);
+  ordered_ = true;
 }
 
 FileCharacterSource::FileCharacterSource(const char* path) {
@@ -74,6 +94,13 @@ bool FileCharacterSource::NextByte(unsigned char* byte) {
 
 bool StringCharacterSource::NextByte(unsigned char* byte) {
   if (position_ >= bytes_.size()) return false;
+  *byte = static_cast<unsigned char>(bytes_[position_++]);
+  return true;
+}
+
+bool TextModeSource::NextByte(unsigned char* byte) {
+  if (position_ >= bytes_.size() || bytes_[position_] == '\x1A') return false;
+  if (bytes_[position_] == '\r' && position_ + 1 < bytes_.size() && bytes_[position_ + 1] == '\n') ++position_;
   *byte = static_cast<unsigned char>(bytes_[position_++]);
   return true;
 }
@@ -109,10 +136,11 @@ void ScriptReader::Report(std::wstring& run, bool whitespace) {
 
 void ScriptReader::Parse(CharacterSource& source) {
   source_ = &source;
+  rootEnded_ = false;
   std::wstring run;
   bool runIsWhitespace = false;
   wchar_t c;
-  while (Next(&c)) {
+  while (!rootEnded_ && Next(&c)) {
     if (c == L'<') {
       Report(run, runIsWhitespace);
       Markup();
@@ -185,6 +213,7 @@ void ScriptReader::StartTag(wchar_t first) {
   if (handler_) handler_->StartElement(name, attributes);
   if (empty) {
     if (handler_) handler_->EndElement(name);
+    rootEnded_ = stack_.empty();
   } else {
     stack_.emplace_back(std::move(name), std::move(attributes));
   }
@@ -225,6 +254,7 @@ void ScriptReader::EndTag() {
   if (!stack_.empty() && stack_.back().first == name) {
     stack_.pop_back();
     if (handler_) handler_->EndElement(name);
+    rootEnded_ = stack_.empty();
   }
 }
 

@@ -11,17 +11,23 @@
 
 // Name/value pairs of one start tag, kept in ordinal order of their names; setting a
 // name again replaces its value, so of a repeated attribute the last value wins.
+// Pairs are appended as they are set and put in order once, when the list is next
+// read, so a tag of n attributes costs n log n whatever their order.
 class AttributeList {
  public:
   std::wstring Get(const std::wstring& name, const std::wstring& fallback) const;
   void Set(const std::wstring& name, const std::wstring& value);
   // The pair at that position in name order; false past the end.
   bool Item(size_t index, std::wstring* name, std::wstring* value) const;
-  size_t Count() const { return items_.size(); }
+  size_t Count() const;
   AttributeList Copy() const { return *this; }
 
  private:
-  std::vector<std::pair<std::wstring, std::wstring>> items_;
+  // Sorts by name and keeps the last value set of each name.
+  void Order() const;
+
+  mutable std::vector<std::pair<std::wstring, std::wstring>> items_;
+  mutable bool ordered_ = true;
 };
 
 // What the reader reports, in document order.
@@ -73,15 +79,26 @@ class StringCharacterSource : public CharacterSource {
   void Rewind() override { position_ = 0; }
   bool NextByte(unsigned char* byte) override;
 
- private:
+ protected:
   std::string bytes_;
   size_t position_ = 0;
+};
+
+// A script's bytes held in memory, read as FileCharacterSource reads the file: CR LF
+// as LF, and a byte 0x1A ends the input. The run reads the very bytes whose integrity
+// value it checked, so the file cannot change between the check and the reading.
+class TextModeSource : public StringCharacterSource {
+ public:
+  using StringCharacterSource::StringCharacterSource;
+  bool NextByte(unsigned char* byte) override;
 };
 
 class ScriptReader {
  public:
   void SetHandler(ReaderHandler* handler) { handler_ = handler; }
-  // Reads the source from its current position to its end.
+  // Reads the source from its current position up to the end of the first top-level
+  // element (the root), or to the end of the input while the root is open. Whatever
+  // follows the root element is not read: a script is its root element.
   void Parse(CharacterSource& source);
 
   static bool IsNameStart(wchar_t c);
@@ -105,6 +122,8 @@ class ScriptReader {
 
   ReaderHandler* handler_ = nullptr;
   CharacterSource* source_ = nullptr;
+  // The root element has ended: reading stops.
+  bool rootEnded_ = false;
   // Open elements, only for matching end tags; on the heap, so the depth of a script
   // is bounded by memory and not by the thread's stack.
   std::vector<std::pair<std::wstring, AttributeList>> stack_;

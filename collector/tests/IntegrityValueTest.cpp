@@ -122,6 +122,17 @@ TEST(IntegrityValue, AnyChangeOutsideTheTagsMakesTheTextInvalid) {
   EXPECT_FALSE(Valid(text.substr(0, text.size() - 1)));
 }
 
+TEST(IntegrityValue, AScriptIsValidOnlyWhenEveryByteIsCovered) {
+  // Signed while its root is still open: the bytes after a NUL were never covered.
+  const std::string open = Signed("<QIRSCRIPT>\n<SUMMARY/>\n");
+  std::string text;
+  ASSERT_TRUE(ScriptIntegrityValid(open, &text));
+  EXPECT_EQ("<QIRSCRIPT>\n<SUMMARY/>\n", text) << "what runs is the text without its tags";
+  EXPECT_FALSE(ScriptIntegrityValid(open + std::string("\0<EXECUTE Run='x'/></QIRSCRIPT>", 32)));
+  EXPECT_FALSE(ScriptIntegrityValid(open + std::string(1, '\0')));
+  EXPECT_TRUE(ScriptIntegrityValid(""));
+}
+
 TEST(IntegrityValue, TextsWithoutATag) {
   // No tag reads 0: valid only when the CRC-32 is 0, as for the empty text.
   EXPECT_EQ(0UL, ReadIntegrityValue(kScript));

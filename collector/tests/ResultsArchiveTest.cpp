@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CollectorState.h"
+#include "LineFileWriter.h"
 #include "ResultsArchive.h"
 #include "TestFiles.h"
 
@@ -102,6 +103,9 @@ std::vector<TarEntry> ParseTar(const std::string& tarStream) {
     EXPECT_EQ(sum, strtoul(reinterpret_cast<const char*>(header) + 148, nullptr, 8)) << "checksum at " << at;
     TarEntry entry;
     entry.name.assign(reinterpret_cast<const char*>(header), strnlen(reinterpret_cast<const char*>(header), 100));
+    const std::string prefix(reinterpret_cast<const char*>(header) + 345,
+                             strnlen(reinterpret_cast<const char*>(header) + 345, 155));
+    if (!prefix.empty()) entry.name = prefix + "/" + entry.name;
     size_t size = strtoull(reinterpret_cast<const char*>(header) + 124, nullptr, 8);
     size_t blocks = (size + 511) / 512;
     at += 512;
@@ -231,40 +235,6 @@ TEST_F(ResultsArchiveTest, ResultFileThatCannotBeCreatedKeepsTheResults) {
   EXPECT_FALSE(FileExists(base_ + "\\missing\\Results.tgz"));
 }
 
-TEST_F(ResultsArchiveTest, FileHeldOpenIsSkippedAndTheRestArchived) {
-  WriteFileBytes(root_ + "\\held.txt", "held");
-  WriteFileBytes(root_ + "\\free.txt", "free");
-  HANDLE held = CreateFileA((root_ + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
-  ResultsArchive(result_, root_, NoStatus()).Compress();
-  CloseHandle(held);
-  EXPECT_EQ(1, WriteFailed.load());
-  EXPECT_EQ(0, TerminateRequested.load()) << "archiving goes on";
-  std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
-  ASSERT_EQ(1u, entries.size());
-  EXPECT_EQ("free.txt", entries[0].name);
-}
-
-TEST_F(ResultsArchiveTest, FileTooLargeForTheSizeFieldIsRefused) {
-  const std::string big = root_ + "\\big.bin";
-  {
-    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    LARGE_INTEGER size;
-    size.QuadPart = 8LL << 30;  // one byte past the 11 octal digits
-    bool sparse = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-    CloseHandle(file);
-    if (!sparse) GTEST_SKIP() << "no room for an 8 GiB file here";
-  }
-  WriteFileBytes(root_ + "\\small.txt", "small");
-  ResultsArchive(result_, root_, NoStatus()).Compress();
-  EXPECT_EQ(1, WriteFailed.load());
-  EXPECT_TRUE(FileExists(big)) << "a refused file stays";
-  std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
-  ASSERT_EQ(1u, entries.size());
-  EXPECT_EQ("small.txt", entries[0].name);
-}
-
 // A sink in memory that can fail its n-th write or its close, and lets a test act
 // between writes.
 class MemorySink : public TarSink {
@@ -356,6 +326,88 @@ TEST_F(ResultsArchiveTest, FileThatChangesSizeStillMatchesItsHeader) {
   entries = ParseTar(grow.written);
   ASSERT_EQ(1u, entries.size());
   EXPECT_EQ(Pattern(600, 8), entries[0].data);
+}
+
+TEST_F(ResultsArchiveTest, FileHeldOpenIsSkippedAndTheRestArchived) {
+  WriteFileBytes(root_ + "\\held.txt", "held");
+  WriteFileBytes(root_ + "\\free.txt", "free");
+  HANDLE held = CreateFileA((root_ + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  SinkArchive archive(result_, root_, 0, false);
+  archive.Compress();
+  CloseHandle(held);
+  EXPECT_EQ(1, WriteFailed.load());
+  EXPECT_EQ(0, TerminateRequested.load()) << "archiving goes on";
+  std::vector<TarEntry> entries = ParseTar(archive.written);
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ("free.txt", entries[0].name);
+}
+
+TEST_F(ResultsArchiveTest, FileTooLargeForTheSizeFieldIsRefused) {
+  const std::string big = root_ + "\\big.bin";
+  {
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER size;
+    size.QuadPart = 8LL << 30;  // one byte past the 11 octal digits
+    bool sparse = SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    if (!sparse) GTEST_SKIP() << "no room for an 8 GiB file here";
+  }
+  WriteFileBytes(root_ + "\\small.txt", "small");
+  SinkArchive archive(result_, root_, 0, false);
+  archive.Compress();
+  EXPECT_EQ(1, WriteFailed.load());
+  EXPECT_TRUE(FileExists(big)) << "a refused file stays";
+  std::vector<TarEntry> entries = ParseTar(archive.written);
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ("small.txt", entries[0].name);
+}
+
+TEST_F(ResultsArchiveTest, AFailedArchiveLeavesNoResultFile) {
+  WriteFileBytes(result_, "an earlier result");
+  WriteFileBytes(root_ + "\\held.txt", "held");
+  WriteFileBytes(root_ + "\\free.txt", "free");
+  HANDLE held = CreateFileA((root_ + "\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  ResultsArchive(result_, root_, NoStatus()).Compress();
+  CloseHandle(held);
+  EXPECT_EQ(1, WriteFailed.load());
+  // Neither the archive in the making nor a result that looks whole: only what was there.
+  EXPECT_EQ("an earlier result", ReadAll(result_));
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((base_ + "\\~QX*.tmp").c_str(), &found);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, search) << found.cFileName;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST_F(ResultsArchiveTest, LongNamesStayWholeAndWhatNoEntryCarriesIsLeftOut) {
+  // 120 characters: whole through the prefix field. A file of 100 characters can be no
+  // entry, nor can a name the platform takes for a device (made here in the long form).
+  const std::string folder = std::string(60, 'f'), file = std::string(59, 'g');
+  CreateDirectoryA((root_ + "\\" + folder).c_str(), nullptr);
+  WriteFileBytes(root_ + "\\" + folder + "\\" + file, "kept whole");
+  WriteFileBytes(root_ + "\\" + std::string(100, 'x'), "no entry");
+  const std::wstring device = L"\\\\?\\" + std::wstring(root_.begin(), root_.end()) + L"\\nul.txt";
+  HANDLE made = CreateFileW(device.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, made);
+  CloseHandle(made);
+  LineFileWriter log(base_ + "\\log.csv");
+  ResultsArchive archive(result_, root_, NoStatus());
+  archive.LeaveOutUnfit(&log);
+  std::vector<std::string> lines = LogEntries(base_ + "\\log.csv");
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ((std::vector<std::string>{
+                "ERROR,Unusable name nul.txt (a device name): results file skipped",
+                "ERROR,Unusable name " + std::string(100, 'x') + " (too long): results file skipped",
+            }),
+            lines);
+  archive.Compress();
+  EXPECT_EQ(0, WriteFailed.load());
+  const std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ(folder + "/" + file, entries[0].name);
+  EXPECT_TRUE(FolderIsEmpty(root_));
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(ScriptReader, TagsAndMarkup) {
       {"an end tag that does not match is ignored", "<a></b>t</a>", "S(a)T[t]E(a)"},
       {"end tags match case-sensitively", "<a></A></a>", "S(a)E(a)"},
       {"an inner element's end tag cannot close an outer one", "<a><b></a></b></a>", "S(a)S(b)E(b)E(a)"},
-      {"the character after an end tag's name is consumed", "<a></a;t</z>", "S(a)E(a)T[t]"},
+      {"the character after an end tag's name is consumed", "<r><a></a;t</r>", "S(r)S(a)E(a)T[t]E(r)"},
       {"a comment ends at its first >", "<a><!-- x > y --></a>", "S(a)W[ ]T[y]W[ ]T[-->]E(a)"},
       {"CDATA ends at its first >", "<a><![CDATA[p<q]]></a>", "S(a)E(a)"},
       {"declaration and processing instruction are skipped", "<?xml version=\"1.0\"?><!DOCTYPE a><a/>",
@@ -138,7 +138,7 @@ TEST(ScriptReader, CharacterRuns) {
       {"runs split where their kind changes", "<a> x\ty </a>", "S(a)W[ ]T[x]W[\\x09]T[y]W[ ]E(a)"},
       {"all six whitespace characters", "<a> \t\n\v\f\r</a>", "S(a)W[ \\x09\\x0A\\x0B\\x0C\\x0D]E(a)"},
       {"character data before the first tag is reported", "lead<a/>", "T[lead]S(a)E(a)"},
-      {"a run pending at the end is not reported", "<a/>tail", "S(a)E(a)"},
+      {"a run pending at the end is not reported", "<a>tail", "S(a)"},
       {"> in character data is text", "<a>1>0</a>", "S(a)T[1>0]E(a)"},
       {"bytes above 0x7F keep their value", "<a>\xE9\x80\xFF</a>", "S(a)T[\\xE9\\x80\\xFF]E(a)"},
       {"a byte above 0x7F is no name character", "<a\xE9>t</a>", "T[>t]"},
@@ -147,6 +147,56 @@ TEST(ScriptReader, CharacterRuns) {
   RunTable(kCases, sizeof(kCases) / sizeof(kCases[0]));
   // A NUL byte is an ordinary text character.
   EXPECT_EQ("S(a)T[x\\x00y]E(a)", Trace(std::string("<a>x\0y</a>", 10)));
+}
+
+TEST(ScriptReader, NothingAfterTheRootElementIsRead) {
+  static const Case kCases[] = {
+      {"a second top-level element", "<r></r><EXECUTE x='y'/>", "S(r)E(r)"},
+      {"after an empty root", "<r/>text<s>t</s>", "S(r)E(r)"},
+      {"markup and text after the root's end tag", "<r><s/></r>x<t/>", "S(r)S(s)E(s)E(r)"},
+      {"an end tag that does not match ends nothing", "<r></s><t/></r><u/>", "S(r)S(t)E(t)E(r)"},
+      {"an unclosed root reads to the end", "<r><s/>x", "S(r)S(s)E(s)"},
+  };
+  RunTable(kCases, sizeof(kCases) / sizeof(kCases[0]));
+}
+
+TEST(ScriptReader, TextModeSourceReadsAsTheFileWould) {
+  Recorder recorder;
+  ScriptReader reader;
+  reader.SetHandler(&recorder);
+  TextModeSource source(std::string("<a>x\r\ny\rz <b/>\x1A<c/></a>"));
+  source.Rewind();
+  reader.Parse(source);
+  // CR LF reads as LF, a lone CR stays, and 0x1A ends the input.
+  EXPECT_EQ("S(a)T[x]W[\\x0A]T[y]W[\\x0D]T[z]W[ ]S(b)E(b)", recorder.trace);
+}
+
+TEST(ScriptReader, ManyAttributesInAnyOrder) {
+  // Descending names, each set twice: the order is the hardest for a list kept sorted.
+  const int kNames = 100000;
+  std::string tag = "<a";
+  for (int pass = 0; pass < 2; ++pass)
+    for (int i = kNames - 1; i >= 0; --i) tag += " n" + std::to_string(1000000 + i) + "='" + std::to_string(pass) + "'";
+  tag += "/>";
+  struct Attributes : ReaderHandler {
+    void StartElement(const std::wstring&, const AttributeList& list) override { attributes = list.Copy(); }
+    void EndElement(const std::wstring&) override {}
+    void Whitespace(const wchar_t*, size_t, size_t) override {}
+    void Text(const wchar_t*, size_t, size_t) override {}
+    AttributeList attributes;
+  } handler;
+  ScriptReader reader;
+  reader.SetHandler(&handler);
+  StringCharacterSource source(tag);
+  reader.Parse(source);
+  ASSERT_EQ(static_cast<size_t>(kNames), handler.attributes.Count());
+  std::wstring name, value;
+  ASSERT_TRUE(handler.attributes.Item(0, &name, &value));
+  EXPECT_EQ(L"n1000000", name);
+  EXPECT_EQ(L"1", value);
+  ASSERT_TRUE(handler.attributes.Item(kNames - 1, &name, &value));
+  EXPECT_EQ(L"n1099999", name);
+  EXPECT_EQ(L"1", value);
 }
 
 TEST(ScriptReader, CharacterClassesAreAsciiOnly) {

@@ -47,24 +47,27 @@ std::string Octal(unsigned long long value, const char* format) {
 
 TEST(TarHeader, FieldsAtTheirOffsetsAndNothingElse) {
   struct Case {
-    size_t nameLength;
+    std::string name;
+    std::string nameField;
+    std::string prefixField;
     unsigned long long size;
     const char* sizeField;
   };
+  // Up to 99 characters the name stays in its field; a longer one is split at a "/".
   const Case cases[] = {
-      {99, 0, "00000000000"},
-      {100, 1024, "00000002000"},
-      {120, 1025, "00000002001"},
+      {std::string(99, 'n'), std::string(99, 'n'), "", 0, "00000000000"},
+      {std::string(10, 'p') + "/" + std::string(89, 'n'), std::string(89, 'n'), std::string(10, 'p'), 1024,
+       "00000002000"},
+      {std::string(20, 'p') + "/" + std::string(99, 'n'), std::string(99, 'n'), std::string(20, 'p'), 1025,
+       "00000002001"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.nameLength);
-    std::string name = tar::EntryName("", std::string(c.nameLength, 'n'));
-    ASSERT_LE(name.size(), 99u);
+    SCOPED_TRACE(c.name.size());
     tar::Block block;
     block.fill(0xcc);
-    ASSERT_TRUE(WriteTarHeader(name, c.size, 01234567012, block));
+    ASSERT_TRUE(WriteTarHeader(c.name, c.size, 01234567012, block));
     ExpectHeader(block, {
-                            {tar::kName, name},
+                            {tar::kName, c.nameField},
                             {tar::kMode, "0000744"},
                             {tar::kUid, "0000001"},
                             {tar::kGid, "0000001"},
@@ -78,8 +81,40 @@ TEST(TarHeader, FieldsAtTheirOffsetsAndNothingElse) {
                             {tar::kGname, "Korvex"},
                             {tar::kDevmajor, "0000000"},
                             {tar::kDevminor, "0000000"},
+                            {tar::kPrefix, c.prefixField},
                         });
   }
+}
+
+TEST(TarHeader, LongNamesSplitIntoPrefixAndNameOrAreRefused) {
+  const std::string p154(154, 'p'), n99(99, 'n');
+  struct Case {
+    std::string name;
+    bool fits;
+    std::string prefix;
+  } cases[] = {
+      {p154 + "/" + n99, true, p154},
+      // The first "/" that leaves at most 99 characters, whatever follows it.
+      {"a/" + std::string(60, 'b') + "/" + std::string(60, 'c'), true, "a/" + std::string(60, 'b')},
+      {std::string(40, 'a') + "/" + std::string(60, 'b') + "/" + n99, true, std::string(40, 'a') + "/" +
+                                                                              std::string(60, 'b')},
+      {std::string(155, 'p') + "/" + n99, false, ""},
+      {"p/" + std::string(100, 'n'), false, ""},
+      {std::string(100, 'n'), false, ""},
+      {std::string(99, 'p') + "/", false, ""},
+      {"/" + n99, false, ""},
+  };
+  for (const Case& c : cases) {
+    std::string prefix = "unset", name = "unset";
+    EXPECT_EQ(c.fits, tar::SplitEntryName(c.name, &prefix, &name)) << c.name;
+    if (!c.fits) continue;
+    EXPECT_EQ(c.prefix, prefix) << c.name;
+    EXPECT_EQ(c.name, prefix.empty() ? name : prefix + "/" + name) << "readers join prefix, \"/\" and name";
+  }
+  tar::Block block;
+  block.fill(0xcc);
+  EXPECT_FALSE(WriteTarHeader(std::string(155, 'p') + "/" + n99, 1, 0, block));
+  for (unsigned char byte : block) ASSERT_EQ(0, byte);
 }
 
 TEST(TarHeader, ChecksumOfAKnownHeader) {
@@ -107,7 +142,6 @@ TEST(TarHeader, SizeLimitOfElevenOctalDigits) {
 }
 
 TEST(TarHeader, EntryNames) {
-  const std::string n96(96, 'x');
   struct Case {
     std::string folder, file, expected;
   } cases[] = {
@@ -116,12 +150,9 @@ TEST(TarHeader, EntryNames) {
       {"Sample", "Run.txt", "Sample/Run.txt"},
       {"\\\\Sample\\Logs", "a.evt", "Sample/Logs/a.evt"},
       {"", "odd\\name", "odd/name"},
-      {"", std::string(99, 'x'), std::string(99, 'x')},
-      {"", std::string(100, 'x'), n96 + "..."},
-      {"", std::string(120, 'x'), n96 + "..."},
-      // The folder counts towards the limit; the cut falls wherever 96 lands.
-      {"\\" + std::string(90, 'd'), "file.txt1", std::string(90, 'd') + "/file...."},
-      {"\\" + std::string(90, 'd'), "file.txt", std::string(90, 'd') + "/file.txt"},
+      // Kept whole however long: two long names never become one entry.
+      {"", std::string(120, 'x'), std::string(120, 'x')},
+      {"\\" + std::string(90, 'd'), "file.txt1", std::string(90, 'd') + "/file.txt1"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.expected, tar::EntryName(c.folder, c.file)) << c.folder << " | " << c.file;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "IntegrityValue.h"
+#include "NameCheck.h"
 #include "TextFile.h"
 
 namespace {
@@ -52,7 +53,17 @@ bool CarriesTags(const std::string& text) {
   return EncodeIntegrityValue(DecodeIntegrityValue(letters)) == letters;
 }
 
+// Opening a device (AUX, COM1) may wait for ever: such a name is refused unopened.
+bool IsDevicePath(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  return CheckName(slash == std::string::npos ? path : path.substr(slash + 1)) == NameFault::Device;
+}
+
 bool SignFile(const std::string& path) {
+  if (IsDevicePath(path)) {
+    std::fprintf(stderr, "QIRSign: %s: a device name, not a script; not signed\n", path.c_str());
+    return false;
+  }
   std::string text;
   unsigned long long size = 0;
   if (!LoadTextFile(path, &text) || !FileSize(path, &size)) {
@@ -81,15 +92,18 @@ bool SignFile(const std::string& path) {
   return true;
 }
 
+// The collector's own check, over every byte of the file.
 bool VerifyFile(const std::string& path) {
-  std::string text;
-  if (!LoadTextFile(path, &text)) {
+  std::string bytes;
+  if (IsDevicePath(path)) {
+    std::printf("%s: invalid (a device name, not a script)\n", path.c_str());
+    return false;
+  }
+  if (!ReadWholeFile(path, &bytes)) {
     std::printf("%s: invalid (cannot be read)\n", path.c_str());
     return false;
   }
-  const unsigned long carried = ReadIntegrityValue(text);
-  StripIntegrityValue(text);
-  const bool valid = carried == ComputeIntegrityValue(text);
+  const bool valid = ScriptIntegrityValid(bytes);
   std::printf("%s: %s\n", path.c_str(), valid ? "valid" : "invalid");
   return valid;
 }

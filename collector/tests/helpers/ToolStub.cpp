@@ -1,5 +1,6 @@
 // A stand-in external tool for the EXECUTE tests: "write PATH" creates PATH holding the
-// tool's command-line arguments, "sleep MS" waits; the steps run in the order given.
+// tool's command-line arguments, "sleep MS" waits, "wait PATH" waits (two minutes at
+// most) until PATH exists; the steps run in the order given.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
       fclose(file);
     } else if (!strcmp(argv[i], "sleep")) {
       Sleep(static_cast<DWORD>(strtoul(argv[i + 1], nullptr, 10)));
+    } else if (!strcmp(argv[i], "wait")) {
+      for (int tries = 0; tries < 2400 && GetFileAttributesA(argv[i + 1]) == INVALID_FILE_ATTRIBUTES; ++tries) Sleep(50);
     } else {
       return 2;
     }

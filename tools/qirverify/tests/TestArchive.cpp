@@ -29,7 +29,10 @@ std::string ListForm(std::string name) {
 
 std::string Entry(const std::string& name, const std::string& data, const std::string& prefix) {
   tar::Block header;
-  if (!WriteTarHeader(name, data.size(), 0x65000000, header)) throw std::runtime_error("no header");
+  // With a prefix the name field is written below, as it stands: the collector's writer
+  // would split a name of 100 characters itself, or refuse it.
+  if (!WriteTarHeader(prefix.empty() ? name : "n", data.size(), 0x65000000, header))
+    throw std::runtime_error("no header");
   if (!prefix.empty()) {
     // The whole name field (no NUL needed when it is full) and the prefix field.
     std::memset(header.data() + tar::kName.offset, 0, tar::kName.width);
