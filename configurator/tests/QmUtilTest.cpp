@@ -354,24 +354,9 @@ TEST_F(QmUtilTest, NotifyUserTakesTheMessageFromTheLanguageModule) {
       << "the inserted text is taken as it stands, never as a format";
 }
 
-// ---- the rest of the exports: plain answers, and no crash on missing arguments
+// ---- browse records and the rest of the exports: no crash on missing arguments
 
-TEST_F(QmUtilTest, OtherExportsAnswerPlainlyOrNotImplemented) {
-  const char digits[] = "123456789";
-  EXPECT_EQ(0xCBF43926u, util.UTIL_CrcBuffer(digits, 9, 0));
-  EXPECT_EQ(0xCBF43926u, util.UTIL_CrcBuffer(digits + 4, 5, util.UTIL_CrcBuffer(digits, 4, 0)));
-
-  SetLastError(0);
-  EXPECT_FALSE(krnl.KRNL_DiskRead(0, 0, 1, nullptr));
-  EXPECT_EQ(ERROR_CALL_NOT_IMPLEMENTED, GetLastError());
-  SetLastError(0);
-  EXPECT_FALSE(QmEvent().EVENT_SendQMIEvent(1, L"x"));
-  EXPECT_EQ(ERROR_CALL_NOT_IMPLEMENTED, GetLastError());
-  SetLastError(0);
-  EXPECT_EQ(0u, util.UTIL_SysAttrToVsAttr(FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(ERROR_CALL_NOT_IMPLEMENTED, GetLastError());
-
-  EXPECT_EQ(nullptr, util.UTIL_CmdLineInit(nullptr));
+TEST_F(QmUtilTest, BrowseRecordsWithoutABufferOrItsEndAreRefused) {
   QmBrowseRecord noBuffer = {};
   EXPECT_FALSE(util.UTIL_LocalBrowse(&noBuffer, 1));
   wchar_t unterminated[4] = {L'C', L':', L'\\', L'x'};
