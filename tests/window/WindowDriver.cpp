@@ -210,6 +210,21 @@ std::string Watch(DWORD timeout) {
   return out.str();
 }
 
+// Cancels the run the moment the work-message line shows the given text, as a user
+// pressing Esc at that step would.
+std::string CancelWhen(const std::string& work, DWORD timeout) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND w = WaitFor(Kind::Progress, 0);
+    if (w && Text(GetDlgItem(w, 1002)) == work) {
+      PostMessageA(w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      return "ok";
+    }
+    if (GetTickCount() - start >= timeout) return "error timeout";
+    Sleep(5);
+  }
+}
+
 std::string Windows() {
   std::ostringstream out;
   out << "ok";
@@ -250,6 +265,7 @@ std::string Execute(const std::string& line) {
   if (command == "msgbox-ok") return Press(Kind::MessageBox, "message box", IDOK, timeout);
   if (command == "savedialog") return SaveDialogInfo(timeout);
   if (command == "save") return Save(timeout, rest());
+  if (command == "cancel-when") return CancelWhen(rest(), timeout);
   if (command == "save-move") {
     // Without a window manager every window opens at the top left; move the dialog
     // aside so that the progress window shows beside it.

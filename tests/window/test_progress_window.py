@@ -134,6 +134,23 @@ class CollectorWindowTest(unittest.TestCase):
         self.assertTrue(log[-1].endswith(",INFORMATION,User requested termination"), log[-3:])
         self.assertLess(len(log), 1 + 400, "the run stopped before its last script")
 
+    def test_cancel_while_the_archive_is_written(self):
+        # A large file that does not compress keeps the archive step busy for a while.
+        big = self.folder / "big.bin"
+        with open(big, "wb") as f:
+            for _ in range(256):
+                f.write(os.urandom(1 << 20))
+        script = self.app / "big.qir"
+        script.write_bytes(b'<QIRSCRIPT>\r\n<FILES Big="%s"/>\r\n</QIRSCRIPT>\r\n' % h.winpath(big).encode())
+        h.sign(script)
+        self.start()
+        self.driver("save 20000 " + h.winpath(self.folder / "Chosen.tgz"))
+        self.driver("cancel-when 120000 Compressing results")
+        # No result message holds the program open, and no archive is claimed: neither the
+        # result file nor its temporary; the results root stays, as after every cancel.
+        self.assertEqual(self.wait_exit(120000), 2)
+        self.assertEqual(sorted(p.name for p in self.folder.iterdir()), ["app", "big.bin", "~QX_TEMP"])
+
     def test_write_error_message(self):
         # A file where the results root should go: nothing of the run can be written.
         (self.folder / "~QX_TEMP").write_bytes(b"in the way")
