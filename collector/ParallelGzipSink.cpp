@@ -240,27 +240,33 @@ void ParallelGzipSink::StopWorkers() {
   workers_.clear();
 }
 
+bool ParallelGzipSink::CreateTemporary(const std::string& path, std::string* temporary, FileHandle* file) {
+  const size_t slash = path.rfind('\\');
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  char name[MAX_PATH] = {};
+  if (!GetTempFileNameA(folder.c_str(), "~QX", 0, name)) return false;
+  file->reset(CreateFileA(name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!*file) {
+    DeleteFileA(name);
+    return false;
+  }
+  *temporary = name;
+  return true;
+}
+
 std::unique_ptr<TarSink> OpenParallelGzipSink(const std::string& path, unsigned threads) {
   if (threads == 0) {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     threads = system.dwNumberOfProcessors;
   }
-  const size_t slash = path.rfind('\\');
-  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  // A new file of a name nobody else has: nothing that stood there (a link
-  // included) is written through.
-  char temporary[MAX_PATH] = {};
-  if (!GetTempFileNameA(folder.c_str(), "~QX", 0, temporary)) return nullptr;
-  FileHandle file(CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    DeleteFileA(temporary);
-    return nullptr;
-  }
+  std::string temporary;
+  FileHandle file;
+  if (!ParallelGzipSink::CreateTemporary(path, &temporary, &file)) return nullptr;
   try {
     return std::make_unique<ParallelGzipSink>(std::move(file), temporary, path, threads);
   } catch (...) {
-    DeleteFileA(temporary);
+    DeleteFileA(temporary.c_str());
     return nullptr;
   }
 }

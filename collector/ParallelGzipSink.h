@@ -27,6 +27,9 @@ class ParallelGzipSink : public TarSink {
   // file: the temporary archive, open for writing and empty; Close renames it to result
   // once it is whole, Discard removes it. threads: the deflating threads (at least 1).
   ParallelGzipSink(FileHandle file, std::string temporary, std::string result, unsigned threads);
+  // A new temporary file of a name nobody else has, beside the result file path, open
+  // for writing: nothing that stood there (a link included) is written through.
+  static bool CreateTemporary(const std::string& path, std::string* temporary, FileHandle* file);
   // Discards an archive that was neither closed nor discarded.
   ~ParallelGzipSink() override;
   ParallelGzipSink(const ParallelGzipSink&) = delete;
