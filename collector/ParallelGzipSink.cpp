@@ -20,7 +20,9 @@ constexpr unsigned kSlotsPerWorker = 2;
 // end of this one, and the output would then depend on which worker took the block.
 class RawDeflate {
  public:
-  RawDeflate() { ready_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
+  RawDeflate() {
+    ready_ = deflateInit2(&z_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  }
   ~RawDeflate() {
     if (ready_) deflateEnd(&z_);
   }

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "BenchFigures.h"
-#include "CollectorState.h"
 #include "ParallelGzipSink.h"
 #include "ResultsArchive.h"
 
@@ -39,23 +38,16 @@ int main(int argc, char** argv) {
   const std::string resultFile = argv[1], resultsRoot = argv[2];
   const unsigned threads = argc == 4 ? static_cast<unsigned>(strtoul(argv[3], nullptr, 10)) : 0;
 
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  const double cpuBefore = CpuSeconds();
-  QueryPerformanceCounter(&start);
+  StepTimer timer;
   ThreadedArchive(resultFile, resultsRoot, threads).Compress();
-  QueryPerformanceCounter(&end);
-  const double cpu = CpuSeconds() - cpuBefore;
+  timer.Stop();
 
   WIN32_FILE_ATTRIBUTE_DATA result;
   unsigned long long outputBytes = 0;
   if (GetFileAttributesExA(resultFile.c_str(), GetFileExInfoStandard, &result))
     outputBytes = (static_cast<unsigned long long>(result.nFileSizeHigh) << 32) | result.nFileSizeLow;
 
-  printf("wall_seconds=%.3f\n", Seconds(start, end, frequency));
-  printf("cpu_seconds=%.3f\n", cpu);
+  timer.Print();
   printf("output_bytes=%llu\n", outputBytes);
-  printf("peak_working_set_bytes=%llu\n", PeakWorkingSetBytes());
-  printf("write_failed=%d terminate_requested=%d\n", WriteFailed.load(), TerminateRequested.load());
-  return WriteFailed ? 1 : 0;
+  return PrintPeakAndFlags();
 }

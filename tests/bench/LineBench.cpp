@@ -11,36 +11,26 @@
 #include <string>
 
 #include "BenchFigures.h"
-#include "CollectorState.h"
-#include "FileList.h"
 #include "Handles.h"
-#include "LineFileWriter.h"
 
 namespace {
 
 const char kText[] = "Collected File: C:\\Logs\\Application\\app.log as Sample\\Logs\\C\\Logs\\Application\\app.log";
 
-double Elapsed(const LARGE_INTEGER& start) {
-  LARGE_INTEGER frequency, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&end);
-  return Seconds(start, end, frequency);
-}
-
 int Log(const std::string& folder, long count) {
   const std::string ours = folder + "\\Activity Log.csv", bare = folder + "\\bare.csv";
   DeleteFileA(ours.c_str());
   DeleteFileA(bare.c_str());
-  LARGE_INTEGER start;
-  QueryPerformanceCounter(&start);
+  StepTimer timer;
   {
     LineFileWriter log(ours);
     for (long i = 0; i < count; ++i) LogEvent(&log, LogLevel::Information, kText);
   }
-  const double oursSeconds = Elapsed(start);
+  timer.Stop();
+  const double oursSeconds = timer.Wall();
 
   // The same lines, time stamp and all, each handed to the platform in one write.
-  QueryPerformanceCounter(&start);
+  timer.Restart();
   {
     FileHandle file(CreateFileA(bare.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -54,24 +44,20 @@ int Log(const std::string& folder, long count) {
       WriteFile(file.get(), line, static_cast<DWORD>(length), &written, nullptr);
     }
   }
-  const double bareSeconds = Elapsed(start);
+  timer.Stop();
   printf("lines=%ld\n", count);
   printf("log_seconds=%.3f\n", oursSeconds);
-  printf("bare_seconds=%.3f\n", bareSeconds);
-  printf("peak_working_set_bytes=%llu\n", PeakWorkingSetBytes());
-  printf("write_failed=%d terminate_requested=%d\n", WriteFailed.load(), TerminateRequested.load());
-  return WriteFailed ? 1 : 0;
+  printf("bare_seconds=%.3f\n", timer.Wall());
+  return PrintPeakAndFlags();
 }
 
 int List(const std::string& resultsRoot) {
   FileList list(resultsRoot);
-  LARGE_INTEGER start;
-  QueryPerformanceCounter(&start);
+  StepTimer timer;
   list.ListExternalFiles();
-  printf("list_seconds=%.3f\n", Elapsed(start));
-  printf("peak_working_set_bytes=%llu\n", PeakWorkingSetBytes());
-  printf("write_failed=%d terminate_requested=%d\n", WriteFailed.load(), TerminateRequested.load());
-  return WriteFailed ? 1 : 0;
+  timer.Stop();
+  printf("list_seconds=%.3f\n", timer.Wall());
+  return PrintPeakAndFlags();
 }
 
 }  // namespace

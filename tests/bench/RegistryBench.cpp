@@ -7,10 +7,6 @@
 #include <string>
 
 #include "BenchFigures.h"
-#include "CollectorContext.h"
-#include "CollectorState.h"
-#include "FileList.h"
-#include "LineFileWriter.h"
 #include "QXTRegistry.h"
 
 int main(int argc, char** argv) {
@@ -18,31 +14,14 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: RegistryBench <key text> <results folder>\n");
     return 2;
   }
-  const std::string key = argv[1], resultsRoot = argv[2];
-  CreateDirectoryA(resultsRoot.c_str(), nullptr);
+  BenchResults results(argv[2]);
 
-  CollectorContext context;
-  context.resultsRoot = resultsRoot;
-  context.scriptFolder = resultsRoot + "\\Bench";
-  CreateDirectoryA(context.scriptFolder.c_str(), nullptr);
-  LineFileWriter log(resultsRoot + "\\Activity Log.csv");
-  FileList list(resultsRoot);
-  list.WriteStartMarker();
-  context.log = &log;
-  context.fileList = &list;
-
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  const double cpuBefore = CpuSeconds();
-  QueryPerformanceCounter(&start);
-  QXTRegistry dump(context, "Dump", key);
+  StepTimer timer;
+  QXTRegistry dump(results.context, "Dump", argv[1]);
   dump.Run();
-  QueryPerformanceCounter(&end);
+  timer.Stop();
 
-  printf("wall_seconds=%.3f\n", Seconds(start, end, frequency));
-  printf("cpu_seconds=%.3f\n", CpuSeconds() - cpuBefore);
+  timer.Print();
   printf("keys=%d\n", dump.KeysDumped());
-  printf("peak_working_set_bytes=%llu\n", PeakWorkingSetBytes());
-  printf("write_failed=%d terminate_requested=%d\n", WriteFailed.load(), TerminateRequested.load());
-  return WriteFailed ? 1 : 0;
+  return PrintPeakAndFlags();
 }
