@@ -48,6 +48,7 @@ run: setup build64
 bench: setup build64 buildhost
 	@bash tests/bench/archive-bench.sh $(WIN64)
 	@bash tests/bench/verify-bench.sh $(WIN64) $(HOST)
+	@bash tests/bench/line-bench.sh $(WIN64)
 	@bash tests/bench/file-bench.sh $(WIN64)
 	@python3 tests/bench/startup-bench.py $(WIN64)
 

@@ -71,6 +71,8 @@ void FileList::ListExternalFiles() {
 }
 
 bool FileList::Sign() {
+  // The list is rewritten whole: its writer lets go of it first.
+  writer_.Close();
   std::string list;
   if (!LoadTextFile(Path(), &list)) return false;
   EmbedIntegrityValue(list, ComputeIntegrityValue(list));

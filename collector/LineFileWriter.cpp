@@ -5,47 +5,46 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "CollectorState.h"
-#include "Handles.h"
 #include "ResultsFormat.h"
 
-LineFileWriter::LineFileWriter(std::string path) : path_(std::move(path)) {}
+LineFileWriter::LineFileWriter(std::string path) : path_(std::move(path)), space_(path_) {}
+
+// Opens the file for appending, creating it when it does not exist.
+bool LineFileWriter::Open() {
+  file_.reset(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER zero{}, end{};
+  if (!file_ || !SetFilePointerEx(file_.get(), zero, &end, FILE_END)) {
+    file_.reset();
+    return false;
+  }
+  end_ = static_cast<unsigned long long>(end.QuadPart);
+  return true;
+}
 
 void LineFileWriter::AppendLine(const std::string& line) {
   if (suppressed_) return;
-  // A line needs twice its length in free bytes, and never less than 1000.
-  if (line.size() / 500 >= FreeSpaceKB(path_)) {
+  if (!space_.Fits(line.size()) || (!file_ && !Open())) {
     RaiseWriteFailure();
     return;
   }
-  WIN32_FIND_DATAA found;
-  bool exists;
-  {
-    FindHandle find(FindFirstFileA(path_.c_str(), &found));
-    exists = find.valid();
-  }
-  FileHandle file(CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                              exists ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    RaiseWriteFailure();
-    return;
-  }
-  LARGE_INTEGER zero{}, end{};
-  if (!SetFilePointerEx(file.get(), zero, &end, FILE_END)) {
-    RaiseWriteFailure();
-    return;
-  }
-  const std::string text = line + "\r\n";
+  text_.assign(line).append("\r\n");
+  space_.Spend(text_.size());
   DWORD written = 0;
-  if (!WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-      written != text.size()) {
-    // A disk that fills up mid-line may take part of it: cut the file back so it ends
-    // with the last complete line.
-    SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
-    SetEndOfFile(file.get());
-    RaiseWriteFailure();
+  if (WriteFile(file_.get(), text_.data(), static_cast<DWORD>(text_.size()), &written, nullptr) &&
+      written == text_.size()) {
+    end_ += written;
+    return;
   }
+  // A disk that fills up mid-line may take part of it: cut the file back so it ends
+  // with the last complete line.
+  LARGE_INTEGER end;
+  end.QuadPart = static_cast<LONGLONG>(end_);
+  if (!SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file_.get())) file_.reset();
+  RaiseWriteFailure();
 }
 
 const char* LogLevelName(int level) {
@@ -57,13 +56,18 @@ void LogEvent(LineFileWriter* writer, int level, const std::string& text) {
   SYSTEMTIME now;
   GetLocalTime(&now);
   char time[64];
-  snprintf(time, sizeof time, "%02i/%02i/%04i %02i:%02i:%02i", now.wDay, now.wMonth, now.wYear, now.wHour,
-           now.wMinute, now.wSecond);
+  const int length = snprintf(time, sizeof time, "%02i/%02i/%04i %02i:%02i:%02i,", now.wDay, now.wMonth, now.wYear,
+                              now.wHour, now.wMinute, now.wSecond);
+  const char* name = LogLevelName(level);
+  std::string line;
+  line.reserve(static_cast<size_t>(length) + strlen(name) + 1 + text.size());
+  line.append(time, static_cast<size_t>(length)).append(name).append(1, ',');
+  const size_t textAt = line.size();
+  line.append(text);
   // A line break in the text would start a line of its own that looks like a log line.
-  std::string flat = text;
-  for (char& c : flat)
-    if (c == '\r' || c == '\n') c = ' ';
-  writer->AppendLine(std::string(time) + "," + LogLevelName(level) + "," + flat);
+  for (size_t at = textAt; at < line.size(); ++at)
+    if (line[at] == '\r' || line[at] == '\n') line[at] = ' ';
+  writer->AppendLine(line);
 }
 
 void LogEvent(LineFileWriter* writer, LogLevel level, const std::string& text) {

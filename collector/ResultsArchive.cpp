@@ -2,8 +2,6 @@
 // sink and empties the root as it goes.
 #include "ResultsArchive.h"
 
-#include <zlib.h>
-
 #include <cstring>
 #include <vector>
 
@@ -11,57 +9,17 @@
 #include "Handles.h"
 #include "LineFileWriter.h"
 #include "NameCheck.h"
+#include "ParallelGzipSink.h"
 #include "ResultsTree.h"
 #include "TextCatalogue.h"
 
 namespace {
 
-// Data is read and written in runs of whole blocks; the free-space check comes before
-// each run rather than before each 512-byte block, since under every platform it is a
-// file-system query of its own.
-constexpr unsigned kDataChunk = 128 * tar::kBlockSize;
-// zlib's input buffer, large enough that a data run goes to the deflater in one piece.
-constexpr unsigned kGzipBuffer = 64 * 1024;
+// Data is read in large runs of whole blocks, so that a big file costs few reads and
+// the deflating threads are kept fed; the free-space check comes before each run.
+constexpr unsigned kDataChunk = 1024 * tar::kBlockSize;
 // 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
 constexpr unsigned long long kUnixEpochAsFileTime = 116444736000000000ULL;
-
-// Writes the archive under a temporary name and renames it into place only when it is
-// whole; a discarded or failed archive leaves nothing behind.
-class GzipFileSink : public TarSink {
- public:
-  GzipFileSink(gzFile file, std::string temporary, std::string result)
-      : file_(file), temporary_(std::move(temporary)), result_(std::move(result)) {}
-  ~GzipFileSink() override { Discard(); }
-  GzipFileSink(const GzipFileSink&) = delete;
-  GzipFileSink& operator=(const GzipFileSink&) = delete;
-
-  bool Write(const void* data, unsigned size) override {
-    if (!file_) return false;
-    return size == 0 || gzwrite(file_, data, size) == static_cast<int>(size);
-  }
-  // gzclose flushes the last of the compressed stream: a full disk often shows here.
-  bool Close() override {
-    if (!file_) return false;
-    const int result = gzclose(file_);
-    file_ = nullptr;
-    if (result == Z_OK &&
-        MoveFileExA(temporary_.c_str(), result_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return true;
-    DeleteFileA(temporary_.c_str());
-    return false;
-  }
-  void Discard() override {
-    if (!file_) return;
-    gzclose(file_);
-    file_ = nullptr;
-    DeleteFileA(temporary_.c_str());
-  }
-
- private:
-  gzFile file_;
-  std::string temporary_;
-  std::string result_;
-};
 
 unsigned long long UnixSeconds(const FILETIME& time) {
   unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -70,26 +28,10 @@ unsigned long long UnixSeconds(const FILETIME& time) {
 
 }  // namespace
 
-std::unique_ptr<TarSink> OpenGzipSink(const std::string& path) {
-  const size_t slash = path.rfind('\\');
-  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-  // A new file of a name nobody else has: nothing that stood there (a link
-  // included) is written through.
-  char temporary[MAX_PATH] = {};
-  if (!GetTempFileNameA(folder.c_str(), "~QX", 0, temporary)) return nullptr;
-  gzFile file = gzopen(temporary, "wb");
-  if (!file) {
-    DeleteFileA(temporary);
-    return nullptr;
-  }
-  gzbuffer(file, kGzipBuffer);
-  return std::make_unique<GzipFileSink>(file, temporary, path);
-}
-
 ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status)
-    : resultFile_(resultFile), resultsRoot_(resultsRoot), status_(status) {}
+    : resultFile_(resultFile), resultsRoot_(resultsRoot), status_(status), space_(resultFile) {}
 
-std::unique_ptr<TarSink> ResultsArchive::OpenSink() { return OpenGzipSink(resultFile_); }
+std::unique_ptr<TarSink> ResultsArchive::OpenSink() { return OpenParallelGzipSink(resultFile_); }
 
 void ResultsArchive::Compress() {
   status_.SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
@@ -181,7 +123,7 @@ ResultsArchive::Entry ResultsArchive::ArchiveFile(const RealFolder& folder, cons
   std::string prefix, field;
   if (!tar::SplitEntryName(name, &prefix, &field)) return Entry::LeftOut;
   status_.SetDetail(ansiName);
-  if (FreeSpaceKB(resultFile_) == 0) {
+  if (!space_.Fits(0)) {
     RaiseWriteFailure();
     return Entry::NotWritten;
   }
@@ -193,18 +135,18 @@ ResultsArchive::Entry ResultsArchive::ArchiveFile(const RealFolder& folder, cons
     return Entry::Unreadable;
   }
 
-  unsigned long long mtime = 0;
+  unsigned long long mtime = 0, size = 0;
+  FileFacts facts;
   LARGE_INTEGER length;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(file.get(), &info)) {
-    mtime = UnixSeconds(info.ftLastWriteTime);
-    length.HighPart = static_cast<LONG>(info.nFileSizeHigh);
-    length.LowPart = info.nFileSizeLow;
-  } else if (!GetFileSizeEx(file.get(), &length)) {
+  if (FileFactsOf(file.get(), &facts)) {
+    mtime = UnixSeconds(facts.lastWrite);
+    size = facts.size;
+  } else if (GetFileSizeEx(file.get(), &length)) {
+    size = static_cast<unsigned long long>(length.QuadPart);
+  } else {
     WriteFailed = 1;
     return Entry::Unreadable;
   }
-  const unsigned long long size = static_cast<unsigned long long>(length.QuadPart);
 
   tar::Block header;
   if (!WriteTarHeader(name, size, mtime, header)) {
@@ -229,7 +171,9 @@ ResultsArchive::Entry ResultsArchive::ArchiveFile(const RealFolder& folder, cons
 // meanwhile: a file that shrank is padded with zeros, one that grew is cut, so the
 // entry always matches its header.
 bool ResultsArchive::CopyData(HANDLE file, unsigned long long size, bool* readFailed) {
-  std::vector<unsigned char> buffer(kDataChunk);
+  // One buffer for every file of the archive.
+  if (buffer_.size() < kDataChunk) buffer_.resize(kDataChunk);
+  std::vector<unsigned char>& buffer = buffer_;
   unsigned long long remaining = size;
   bool atEnd = false;
   while (remaining > 0) {
@@ -248,7 +192,7 @@ bool ResultsArchive::CopyData(HANDLE file, unsigned long long size, bool* readFa
     const unsigned blocks = (want + tar::kBlockSize - 1) / tar::kBlockSize;
     const unsigned runBytes = blocks * static_cast<unsigned>(tar::kBlockSize);
     std::memset(buffer.data() + got, 0, runBytes - got);
-    if (FreeSpaceKB(resultFile_) == 0) {
+    if (!space_.Fits(0)) {
       RaiseWriteFailure();
       return false;
     }
@@ -258,7 +202,10 @@ bool ResultsArchive::CopyData(HANDLE file, unsigned long long size, bool* readFa
   return true;
 }
 
+// What goes into the sink is counted as spent on the result file's drive: never less
+// than the deflated bytes that reach it.
 bool ResultsArchive::Put(const void* data, unsigned size) {
+  space_.Spend(size);
   if (sinkFailed_ || !sink_ || !sink_->Write(data, size)) {
     sinkFailed_ = true;
     RaiseWriteFailure();

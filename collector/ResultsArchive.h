@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "FreeSpaceGauge.h"
 #include "RunStatus.h"
 #include "TarHeader.h"
 
@@ -20,11 +22,6 @@ class TarSink {
   // Ends an archive that is not whole: none of it may stand as the result.
   virtual void Discard() {}
 };
-
-// The gzip file sink of the result file (zlib's gzopen "wb"). The archive is written
-// under a temporary name beside the result file and renamed into place by Close, so a
-// result file is never part of an archive; nullptr when it cannot be created.
-std::unique_ptr<TarSink> OpenGzipSink(const std::string& path);
 
 class LineFileWriter;
 class RealFolder;
@@ -53,7 +50,9 @@ class ResultsArchive {
   };
 
  protected:
-  // The sink Compress writes to; tests put their own in its place.
+  // The sink Compress writes to (the parallel gzip sink of the result file, written
+  // under a temporary name beside it and renamed into place by Close, so a result file
+  // is never part of an archive); tests put their own in its place.
   virtual std::unique_ptr<TarSink> OpenSink();
 
  private:
@@ -70,4 +69,6 @@ class ResultsArchive {
   RunStatus& status_;
   TarSink* sink_ = nullptr;
   bool sinkFailed_ = false;
+  FreeSpaceGauge space_;
+  std::vector<unsigned char> buffer_;
 };

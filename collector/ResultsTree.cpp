@@ -99,6 +99,21 @@ bool AnsiNameOf(const std::wstring& name, std::string* ansi) {
   return !usedDefault;
 }
 
+bool FileFactsOf(HANDLE handle, FileFacts* facts) {
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard))
+    return false;
+  facts->attributes = basic.FileAttributes;
+  facts->folder = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts->links = standard.NumberOfLinks;
+  facts->size = static_cast<unsigned long long>(standard.EndOfFile.QuadPart);
+  facts->lastWrite.dwLowDateTime = basic.LastWriteTime.LowPart;
+  facts->lastWrite.dwHighDateTime = static_cast<DWORD>(basic.LastWriteTime.HighPart);
+  return true;
+}
+
 RealFolder::RealFolder(std::wstring path, std::wstring objectName)
     : path_(std::move(path)), objectName_(std::move(objectName)) {}
 
@@ -106,10 +121,8 @@ RealFolder RealFolder::Open(const std::string& path) {
   const std::wstring longPath = LongPathOf(path);
   FileHandle handle(CreateFileW(longPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return RealFolder();
+  FileFacts facts;
+  if (!handle || !FileFactsOf(handle.get(), &facts) || !facts.folder) return RealFolder();
   std::wstring objectName = ObjectNameOf(handle.get());
   if (objectName.empty()) return RealFolder();
   return RealFolder(longPath, std::move(objectName));
@@ -149,10 +162,10 @@ FileHandle RealFolder::OpenEntry(const std::wstring& name, DWORD access, Kind* k
   FileHandle handle(CreateFileW(PathOf(name).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
   if (!handle) return FileHandle();
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(handle.get(), &info)) return FileHandle();
+  FileFacts facts;
+  if (!FileFactsOf(handle.get(), &facts)) return FileHandle();
   // A file with a second name elsewhere is as much another place's as a link is.
-  const bool moreNames = !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks > 1;
+  const bool moreNames = !facts.folder && facts.links > 1;
   if (moreNames || !IsInside(handle.get(), name)) {
     *kind = Kind::Link;
     return FileHandle();
@@ -165,10 +178,8 @@ RealFolder RealFolder::Child(const std::wstring& name, Kind* kind) const {
   Kind found;
   FileHandle handle = OpenEntry(name, FILE_READ_ATTRIBUTES, &found);
   if (kind) *kind = found;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!handle || !GetFileInformationByHandle(handle.get(), &info) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return RealFolder();
+  FileFacts facts;
+  if (!handle || !FileFactsOf(handle.get(), &facts) || !facts.folder) return RealFolder();
   return RealFolder(PathOf(name), ObjectNameOf(handle.get()));
 }
 
@@ -180,10 +191,10 @@ bool RealFolder::Remove(const std::wstring& name) const {
                                 kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle || !IsInside(handle.get(), name)) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(handle.get(), &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+  FileFacts facts;
+  if (FileFactsOf(handle.get(), &facts) && (facts.attributes & FILE_ATTRIBUTE_READONLY)) {
     FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = facts.attributes & ~FILE_ATTRIBUTE_READONLY;
     if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     SetFileInformationByHandle(handle.get(), FileBasicInfo, &basic, sizeof basic);
   }

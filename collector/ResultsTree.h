@@ -26,6 +26,18 @@ bool AnsiNameOf(const std::wstring& name, std::string* ansi);
 // The platform (wide) form of an ANSI name.
 std::wstring WideNameOf(const std::string& name);
 
+// What the walk needs to know of an open file or folder. GetFileInformationByHandle
+// tells it too, but asks for the volume's serial number besides, which costs Wine a
+// round trip to its mount manager for every file.
+struct FileFacts {
+  DWORD attributes = 0;
+  bool folder = false;
+  DWORD links = 0;
+  unsigned long long size = 0;
+  FILETIME lastWrite = {};
+};
+bool FileFactsOf(HANDLE handle, FileFacts* facts);
+
 // A folder whose real place is known.
 class RealFolder {
  public:

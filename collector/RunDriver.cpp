@@ -211,6 +211,8 @@ bool RunDriver::PackResults(CollectionRun& run, RunView& view) {
   if (!WriteFailed && !list.Sign()) RaiseWriteFailure();
   // A list that could not be completed or signed is not packed as if it were.
   if (WriteFailed) return false;
+  // The log goes into the archive and out of the results root: its writer lets go.
+  run.ActivityLog()->Close();
   archive.Compress();
   return !WriteFailed && !TerminateRequested;
 }

@@ -138,7 +138,7 @@ bool FileCollector::Run(Mode mode) {
       LogEventF(log_, LogLevel::Information, "Files to be copied to %s", destination_.c_str());
     } else {
       LogEventF(log_, LogLevel::Information, "Files to be listed to %s", destination_.c_str());
-      LineFileWriter(destination_).AppendLine(kCsvHeader);
+      Listing().AppendLine(kCsvHeader);
     }
     if (!resultsRoot_.empty()) resultsRootFinal_ = FinalPath(resultsRoot_);
     if (allDrives_) {
@@ -337,7 +337,12 @@ void FileCollector::ListFileVersion(const std::string& path) {
   }
   file.reset();
   for (const char* key : kVersionKeys) row += "," + CsvField(resource.Value(key));
-  LineFileWriter(destination_).AppendLine(row);
+  Listing().AppendLine(row);
+}
+
+LineFileWriter& FileCollector::Listing() {
+  if (!listing_ || listing_->Path() != destination_) listing_ = std::make_unique<LineFileWriter>(destination_);
+  return *listing_;
 }
 
 std::string FileCollector::VersionString(const std::string& path, const std::string& key) {

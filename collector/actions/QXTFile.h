@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include "CollectorContext.h"
@@ -68,6 +69,8 @@ class FileCollector {
   void Handle(const std::string& path, Mode mode);
   bool IsResultsRoot(const std::string& folder, const std::string& finalFolder) const;
   std::string FreeFlatTarget(const std::string& name);
+  // The writer of the listing, kept open for the rows of the whole action.
+  LineFileWriter& Listing();
 
   CollectorContext context_;
   std::string name_;
@@ -86,4 +89,5 @@ class FileCollector {
   // last number taken, so that neither is worked out again for every file.
   std::string lastCreatedFolder_;
   std::map<std::string, int> lastNumber_;
+  std::unique_ptr<LineFileWriter> listing_;
 };

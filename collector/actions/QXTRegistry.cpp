@@ -52,11 +52,14 @@ std::wstring KeyObjectName(HKEY key) {
 int DepthOf(const std::string& path) { return static_cast<int>(std::count(path.begin(), path.end(), '\\')); }
 
 void AppendHexBytes(std::string& text, const BYTE* data, DWORD size) {
-  char byte[4];
-  for (DWORD i = 0; i < size; ++i) {
-    snprintf(byte, sizeof byte, "%.2X", static_cast<unsigned>(data[i]));
-    if (i) text += ',';
-    text += byte;
+  static const char kDigits[] = "0123456789ABCDEF";
+  if (size == 0) return;
+  const size_t at = text.size();
+  text.resize(at + size * 3 - 1, ',');
+  char* out = &text[at];
+  for (DWORD i = 0; i < size; ++i, out += 3) {
+    out[0] = kDigits[data[i] >> 4];
+    out[1] = kDigits[data[i] & 0xF];
   }
 }
 
@@ -76,34 +79,38 @@ bool SubkeyName(HKEY key, DWORD index, std::string* name) {
 
 std::string QXTRegistry::DataText(DWORD type, const BYTE* data, DWORD size) {
   std::string text;
+  AppendDataText(text, type, data, size);
+  return text;
+}
+
+void QXTRegistry::AppendDataText(std::string& text, DWORD type, const BYTE* data, DWORD size) {
+  char number[32];
   switch (type) {
     case REG_SZ: {
       // The string as stored, up to its terminator but never past the data read.
       const char* chars = reinterpret_cast<const char*>(data);
-      text = "\"" + std::string(chars, size ? strnlen(chars, size) : 0) + "\"";
+      text += '"';
+      text.append(chars, size ? strnlen(chars, size) : 0);
+      text += '"';
       break;
     }
     case REG_BINARY:
-      text = "hex:";
+      text += "hex:";
       AppendHexBytes(text, data, size);
       break;
     case REG_DWORD: {
       DWORD value = 0;
       memcpy(&value, data, size < sizeof value ? size : sizeof value);
-      char number[32];
       snprintf(number, sizeof number, "dword:%.8lX", static_cast<unsigned long>(value));
-      text = number;
+      text += number;
       break;
     }
-    default: {
-      char prefix[32];
-      snprintf(prefix, sizeof prefix, "hex(%i):", static_cast<int>(type));
-      text = prefix;
+    default:
+      snprintf(number, sizeof number, "hex(%i):", static_cast<int>(type));
+      text += number;
       AppendHexBytes(text, data, size);
       break;
-    }
   }
-  return text;
 }
 
 QXTRegistry::QXTRegistry(const CollectorContext& context, const std::string& name, const std::string& keyText)
@@ -181,22 +188,26 @@ void QXTRegistry::DumpKey(HKEY key, const std::string& path, int depth) {
     return;
 
   ++keysDumped_;
-  out_.AppendLine("[" + path + "]");
+  line_.assign("[").append(path).append("]");
+  out_.AppendLine(line_);
 
+  // The buffers grow to the largest key met and serve every key after it. One byte
+  // more than offered to the platform keeps a name or string read whole terminated.
   const DWORD nameSize = longestName >= kNameBuffer ? longestName + 1 : kNameBuffer;
   const DWORD dataSize = largestData > kMinDataBuffer ? largestData : kMinDataBuffer;
-  // One byte more than offered to the platform keeps a string read whole terminated.
-  std::vector<char> name(nameSize + 1);
-  std::vector<BYTE> data(dataSize + 1);
+  if (valueName_.size() < nameSize + 1) valueName_.resize(nameSize + 1);
+  if (data_.size() < dataSize + 1) data_.resize(dataSize + 1);
   for (DWORD index = 0; index < values; ++index) {
-    std::fill(name.begin(), name.end(), '\0');
-    std::fill(data.begin(), data.end(), 0);
     DWORD nameLength = nameSize;
     DWORD dataLength = dataSize;
     DWORD type = 0;
-    if (RegEnumValueA(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) ==
-        ERROR_SUCCESS)
-      out_.AppendLine("\"" + std::string(name.data()) + "\"=" + DataText(type, data.data(), dataLength));
+    if (RegEnumValueA(key, index, valueName_.data(), &nameLength, nullptr, &type, data_.data(), &dataLength) ==
+            ERROR_SUCCESS &&
+        nameLength <= nameSize && dataLength <= dataSize) {
+      line_.assign("\"").append(valueName_.data(), strnlen(valueName_.data(), nameLength)).append("\"=");
+      AppendDataText(line_, type, data_.data(), dataLength);
+      out_.AppendLine(line_);
+    }
     if (TerminateRequested) break;
   }
   out_.AppendLine("");

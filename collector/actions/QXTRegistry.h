@@ -9,6 +9,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "CollectorContext.h"
 #include "LineFileWriter.h"
@@ -29,6 +30,7 @@ class QXTRegistry {
   // The text after the "=" of a value line: "\"text\"" for REG_SZ, "hex:..." for
   // REG_BINARY, "dword:%.8X" for REG_DWORD and "hex(type):..." for every other type.
   static std::string DataText(DWORD type, const BYTE* data, DWORD size);
+  static void AppendDataText(std::string& text, DWORD type, const BYTE* data, DWORD size);
 
  private:
   void DirectDump(const std::string& path);
@@ -48,4 +50,8 @@ class QXTRegistry {
   int keysDumped_ = 0;
   // The kernel's names of the keys open on the current path of the walk.
   std::unordered_set<std::wstring> onPath_;
+  // Reused for every value of every key: a dump allocates only while its keys grow.
+  std::vector<char> valueName_;
+  std::vector<BYTE> data_;
+  std::string line_;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CollectorState.h"
+#include "Handles.h"
 #include "LineFileWriter.h"
 #include "TestFiles.h"
 
@@ -26,6 +27,37 @@ TEST(LineFileWriter, AppendsLinesWithCrLfAndDropsThemWhileSuppressed) {
   writer.Enable();
   writer.AppendLine("second");
   EXPECT_EQ("first\r\nsecond\r\n", ReadAll(path));
+  EXPECT_EQ(0, WriteFailed.load());
+}
+
+// What the file holds from where handle stands.
+std::string ReadOn(HANDLE handle) {
+  std::string text;
+  char chunk[256];
+  DWORD read = 0;
+  while (ReadFile(handle, chunk, sizeof chunk, &read, nullptr) && read > 0) text.append(chunk, read);
+  return text;
+}
+
+TEST(LineFileWriter, EachLineIsInTheFileWhenAppendLineReturnsWhileAnotherReadsIt) {
+  std::string path = TempFolder("qir_lfw") + "\\open.txt";
+  DeleteFileA(path.c_str());
+  LineFileWriter writer(path);
+  writer.AppendLine("first");
+  // Read the way the run driver reads the file list back while its writer is open.
+  FileHandle reader(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(reader);
+  EXPECT_EQ("first\r\n", ReadOn(reader.get()));
+  writer.AppendLine("second");
+  EXPECT_EQ("second\r\n", ReadOn(reader.get()));
+  reader.reset();
+  // Let go of, the file may be rewritten by others; the next line goes after what is
+  // there then.
+  writer.Close();
+  WriteBytes(path, "rewritten\r\n");
+  writer.AppendLine("third");
+  EXPECT_EQ("rewritten\r\nthird\r\n", ReadAll(path));
   EXPECT_EQ(0, WriteFailed.load());
 }
 

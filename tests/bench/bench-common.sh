@@ -42,3 +42,32 @@ figure() { tr -d '\r' <"$1" | sed -n "s/^$2=\([^ ]*\).*/\1/p"; }
 
 # Bytes to MB, one decimal.
 bytes_mb() { awk -v b="$1" 'BEGIN {printf "%.1f", b / 1048576}'; }
+
+# cpu TIME-FILE: user + system seconds of a `timed` record.
+cpu() { awk '{print $3 + $4}' "$1"; }
+
+# ratio A B: A / B with two decimals, "-" when B is 0.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {print (b > 0 ? sprintf("%.2f", a / b) : "-")}'; }
+
+# time_row NAME TIME-FILE: wall and CPU seconds and peak MB of a `timed` record.
+time_row() {
+  local wall rss user sys
+  read -r wall rss user sys <"$2"
+  printf '%-40s %8.2f %8.2f %9s\n' "$1" "$wall" "$(cpu "$2")" "$(mb "$rss")"
+}
+
+# ratio_row NAME OURS-TIME-FILE PEER-TIME-FILE: ours / peer of wall, CPU and peak.
+ratio_row() {
+  local ours_wall ours_rss peer_wall peer_rss rest
+  read -r ours_wall ours_rss rest <"$2"
+  read -r peer_wall peer_rss rest <"$3"
+  printf '%-40s %8s %8s %9s\n' "$1" "$(ratio "$ours_wall" "$peer_wall")" "$(ratio "$(cpu "$2")" "$(cpu "$3")")" \
+    "$(ratio "$ours_rss" "$peer_rss")"
+}
+
+# inside_row NAME OUTPUT PREFIX: wall and CPU seconds and peak MB that a benchmark
+# program measured from inside its process (PREFIX_seconds or wall_seconds, ...).
+inside_row() {
+  printf '%-40s %8.2f %8.2f %9s\n' "$1" "$(figure "$2" wall_seconds)" "$(figure "$2" cpu_seconds)" \
+    "$(bytes_mb "$(figure "$2" peak_working_set_bytes)")"
+}

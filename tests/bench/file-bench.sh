@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # File benchmark, in one run under Wine: FILES /s with the collector's file collection
 # (FileBench.exe) over a tree of 10,000 small files and three large ones beside Wine's
-# `xcopy /s /i` of the same tree, and FILE_VERSIONS over the prefix's system folder
-# beside `dir /s /a` of it. Prints wall time, CPU and peak memory of each and the ratios
-# of ours to the peer's. Figures only, no verdict.
+# `xcopy /s /i` of the same tree, FILE_VERSIONS over the prefix's system folder beside
+# `dir /s /a` of it, and the file list's ListExternalFiles (LineBench.exe) over results
+# roots of 1,000, 10,000 and 50,000 files beside `dir /s /b` of each. Prints wall time,
+# CPU and peak memory of each and the ratios of ours to the peer's. Figures only, no
+# verdict.
 set -euo pipefail
 build=$(cd "${1:?build tree}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,8 +18,10 @@ system='C:\windows\system32'
 # process of their own, which the timer would not see.
 xcopy="$system\\xcopy.exe" cmd="$system\\cmd.exe"
 [ -x "$bench" ] || { echo "bench: $bench is missing (build the win64 tree with tests)" >&2; exit 1; }
+list_counts="1000 10000 50000"
 
 python3 "$here/make-bench-data.py" "$tree" files
+for count in $list_counts; do python3 "$here/make-bench-data.py" "$build/bench-data/list-$count" "list$count"; done
 bench_wine "$build"
 rm -rf "$work"
 mkdir -p "$work"
@@ -37,37 +41,37 @@ timed "$work/list.time" "$build/wine-run.sh" "$bench" list "$system\\*.* /s" "$(
   >"$work/list.out" || rc_list=$?
 timed "$work/dir.time" "$build/wine-run.sh" "$cmd" /c dir /s /a "$system" >"$work/dir.txt" || rc_dir=$?
 
-row() {  # name time-file [in-process output]
-  local wall rss user sys
-  read -r wall rss user sys <"$1.time"
-  awk -v n="$2" -v w="$wall" -v c="$(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}')" -v p="$(mb "$rss")" \
-    'BEGIN {printf "%-40s %8.2f %8.2f %9s\n", n, w, c, p}'
-}
-inside() {  # name program output
-  awk -v n="$1" -v w="$(figure "$2" wall_seconds)" -v c="$(figure "$2" cpu_seconds)" \
-    -v p="$(bytes_mb "$(figure "$2" peak_working_set_bytes)")" 'BEGIN {printf "%-40s %8.2f %8.2f %9s\n", n, w, c, p}'
-}
-ratio() {  # name ours-time-file peer-time-file
-  local ours_wall ours_rss ours_user ours_sys peer_wall peer_rss peer_user peer_sys
-  read -r ours_wall ours_rss ours_user ours_sys <"$2.time"
-  read -r peer_wall peer_rss peer_user peer_sys <"$3.time"
-  awk -v n="$1" -v ow="$ours_wall" -v pw="$peer_wall" -v oc="$(awk -v u="$ours_user" -v s="$ours_sys" 'BEGIN {print u + s}')" \
-    -v pc="$(awk -v u="$peer_user" -v s="$peer_sys" 'BEGIN {print u + s}')" -v om="$ours_rss" -v pm="$peer_rss" \
-    'function r(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
-     BEGIN {printf "%-40s %8s %8s %9s\n", n, r(ow, pw), r(oc, pc), r(om, pm)}'
-}
-
 echo
 printf '%-40s %8s %8s %9s\n' "" "wall s" "cpu s" "peak MB"
-inside "FILES /s: collector (in process)" "$work/copy.out"
-row "$work/copy" "FILES /s: collector (Wine process)"
-row "$work/xcopy" "xcopy /s /i (Wine process)"
-ratio "ratio collector / xcopy" "$work/copy" "$work/xcopy"
+inside_row "FILES /s: collector (in process)" "$work/copy.out"
+time_row "FILES /s: collector (Wine process)" "$work/copy.time"
+time_row "xcopy /s /i (Wine process)" "$work/xcopy.time"
+ratio_row "ratio collector / xcopy" "$work/copy.time" "$work/xcopy.time"
 echo
-inside "FILE_VERSIONS /s: collector (in process)" "$work/list.out"
-row "$work/list" "FILE_VERSIONS /s: collector (Wine process)"
-row "$work/dir" "dir /s /a (Wine process)"
-ratio "ratio collector / dir" "$work/list" "$work/dir"
+inside_row "FILE_VERSIONS /s: collector (in process)" "$work/list.out"
+time_row "FILE_VERSIONS /s: collector (Wine process)" "$work/list.time"
+time_row "dir /s /a (Wine process)" "$work/dir.time"
+ratio_row "ratio collector / dir" "$work/list.time" "$work/dir.time"
+
+# The list to start from is put in place anew for each run: listing appends to it.
+for count in $list_counts; do
+  list="$build/bench-data/list-$count"
+  cp "$list/FileList.base" "$list/root/FileList.csv"
+  timed "$work/list$count.time" "$build/wine-run.sh" "$build/tests/LineBench.exe" list "$(windows "$list/root")" \
+    >"$work/list$count.out" || true
+  timed "$work/dirb$count.time" "$build/wine-run.sh" "$cmd" /c dir /s /b "$(windows "$list/root")" \
+    >"$work/dirb$count.txt" || true
+  externals[$count]=$(tr -d '\r' <"$list/root/FileList.csv" | sed -n '/^<EXTERNAL_FILES>$/,$p' | grep -c ',' || true)
+done
+echo
+printf '%-28s %8s %10s %10s %8s %10s %9s\n' "ListExternalFiles" "files" "ours s" "dir /b s" "ratio" "us/file" "peak MB"
+for count in $list_counts; do
+  ours=$(figure "$work/list$count.out" list_seconds)
+  read -r peer rest <"$work/dirb$count.time"
+  printf '%-28s %8d %10.3f %10.2f %8s %10.1f %9s\n' "" "$count" "$ours" "$peer" "$(ratio "$ours" "$peer")" \
+    "$(awk -v s="$ours" -v n="$count" 'BEGIN {print 1e6 * s / n}')" \
+    "$(bytes_mb "$(figure "$work/list$count.out" peak_working_set_bytes)")"
+done
 
 copied=$(find "$work/results/Bench/Tree" -type f 2>/dev/null | wc -l)
 xcopied=$(find "$work/xcopy" -type f 2>/dev/null | wc -l)
@@ -76,6 +80,11 @@ echo
 echo "check: collector exit $rc_copy, $copied of $files files copied ($(figure "$work/copy.out" files) counted);" \
   "xcopy exit $rc_xcopy, $xcopied copied; FILE_VERSIONS exit $rc_list, $listed rows; dir exit $rc_dir," \
   "$(grep -c . "$work/dir.txt") lines"
+for count in $list_counts; do
+  echo "check: ListExternalFiles of $count files: ${externals[$count]} of $((count / 1000)) unregistered files" \
+    "listed as external, write_failed=$(figure "$work/list$count.out" write_failed);" \
+    "dir /s /b $(grep -c . "$work/dirb$count.txt") lines"
+done
 rm -rf "$work"
 cat <<'NOTE'
 notes:
@@ -83,6 +92,11 @@ notes:
   CRC in the file list (reading the copy once more), all through line-at-a-time writes;
   xcopy only copies. FILE_VERSIONS opens every file and reads its version resource;
   dir lists names, sizes and times.
+- ListExternalFiles reads the registered names back from the file list (all files
+  but one per folder of 1,000), walks the results root without following links and
+  registers the rest with their CRC; "ours" is timed inside the program around that
+  call alone, dir /s /b as the whole Wine process. us/file must stay flat as the
+  count grows: the work is linear.
 - "Wine process": the whole program under /usr/bin/time, Wine's loader included; its
   peak is the resident set of that process. "in process": timed inside the program
   around the collector alone, peak working set as Wine reports it.

@@ -4,7 +4,9 @@ results folder of a few hundred MB shaped like a big collection run (logs and du
 that compress well, copied binaries that do not, many small files in script folders, a
 few large exports), with a file list naming every file with its CRC-32 as the
 collector's does (the benchmark signs it before archiving); for the file benchmark
-("files") a tree of 10,000 small files in 100 folders and three large ones. The same
+("files") a tree of 10,000 small files in 100 folders and three large ones; for the
+file-list benchmark ("listN") a results root of N small files, 1,000 to a folder, with
+a file list beside it that registers all but one file of each folder. The same
 bytes every time, so figures of different runs compare; made once and kept while its
 stamp matches."""
 import os
@@ -108,6 +110,21 @@ def make_file_tree(root):
         write(os.path.join(root, name), rng.randbytes(size))
 
 
+def make_list_root(folder, count):
+    """folder/root holds the files, folder/FileList.base the list to start from (copied
+    into the root before each run: listing the external files appends to it)."""
+    root = os.path.join(folder, "root")
+    lines = ["<FILE_LIST_START>"]
+    for i in range(count):
+        name = "d%03d\\f%05d.txt" % (i // 1000, i)
+        data = b"%d\r\n" % i
+        write(os.path.join(root, name.replace("\\", os.sep)), data)
+        if i % 1000 != 999:
+            lines.append("%08X,%s," % (zlib.crc32(data) & 0xFFFFFFFF, name))
+    with open(os.path.join(folder, "FileList.base"), "wb") as f:
+        f.write(("\r\n".join(lines) + "\r\n").encode("ascii"))
+
+
 def main():
     root = sys.argv[1]
     kind = sys.argv[2] if len(sys.argv) > 2 else "results"
@@ -117,7 +134,10 @@ def main():
     if os.path.isdir(root):
         shutil.rmtree(root)
     print("bench: making the %s folder %s (once)" % (kind, root), flush=True)
-    (make_file_tree if kind == "files" else make)(root)
+    if kind.startswith("list"):
+        make_list_root(root, int(kind[4:]))
+    else:
+        (make_file_tree if kind == "files" else make)(root)
     with open(stamp, "w") as f:
         f.write(VERSION + kind)
 

@@ -5,6 +5,7 @@ tools, its activity log and signed file list, and its exit codes."""
 import datetime
 import gzip
 import os
+import random
 import shutil
 import sys
 import unittest
@@ -192,6 +193,36 @@ class CollectorRunTest(unittest.TestCase):
                                                      "listed CRC)",
                                  h.winpath(damaged) + ": FAILED (1 problem)",
                                  h.winpath(garbage) + ": UNREADABLE (not a gzip file)"])
+
+    def test_archive_of_many_blocks_is_the_same_for_one_two_and_eight_threads(self):
+        # The collector's archive code on a results folder of several deflate blocks
+        # (text that compresses, bytes that do not), through the archive benchmark
+        # program, which takes the number of deflating threads.
+        rng = random.Random(10)
+        files = {"Activity Log.csv": b"Time,Type,Description\r\n",
+                 "Sample/Dump.txt": b"".join(b'"Value%d"=dword:%08X\r\n' % (i, i * 7919) for i in range(40000)),
+                 "Sample/Copied.bin": rng.randbytes(600000), "Empty.txt": b""}
+        listed = "".join("%s,%s,\r\n" % (h.crc_text(data), name.replace("/", "\\")) for name, data in files.items())
+        files["FileList.csv"] = ("<FILE_LIST_START>\r\n%s<EXTERNAL_FILES>\r\n<FILE_LIST_END>\r\n" % listed).encode()
+        archives = {}
+        for threads in (1, 2, 8):
+            root = self.folder / str(threads) / "~QX_TEMP"
+            for name, data in files.items():
+                (root / name).parent.mkdir(parents=True, exist_ok=True)
+                (root / name).write_bytes(data)
+            h.sign(root / "FileList.csv")
+            for path in root.rglob("*"):
+                os.utime(path, (1700000000, 1700000000))
+            result = root.parent / "Results.tgz"
+            run = h.wine([h.BUILD / "tests" / "ArchiveBench.exe", h.winpath(result), h.winpath(root), threads])
+            self.assertEqual(run.returncode, 0, run.stdout)
+            archives[threads] = result.read_bytes()
+        self.assertEqual(archives[2], archives[1])
+        self.assertEqual(archives[8], archives[1])
+        members = h.read_archive(self, result)
+        self.assertEqual(sorted(members), sorted(files))
+        h.check_with_standard_tools(self, result, members, self.folder / "extracted")
+        h.check_with_verifier(self, result, members)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,15 @@
 """A results disk that runs full: a 2 MB tmpfs linked as drive Q: of the Wine prefix,
-filled until only a few pages remain. The run must end on the write-error path (exit
-code 1, no archive) with an activity log that is intact up to its last line."""
+filled until only a few pages remain, or filled by another process while the collector
+writes. The run must end on the write-error path (exit code 1, no archive) with an
+activity log and outputs that are intact up to their last line."""
 
 import datetime
 import os
+import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -96,6 +99,53 @@ class DiskFullTest(unittest.TestCase):
                   for line in h.log_lines((root / "Activity Log.csv").read_bytes())[1:]]
         self.assertEqual(events[-1], ("ERROR", "Unable to copy file %s (error 112)" % h.winpath(big)))
         self.assertNotIn("Collected File", "".join(text for _, text in events))
+
+    def test_disk_filled_by_another_process_during_a_long_dump(self):
+        # Room enough at first that the writers count the space down without asking;
+        # then another process takes all of it while the dump is being written.
+        subprocess.run(["mount", "-o", "remount,size=16m", str(self.disk)], check=True)
+        h.write_script(self.app / "Sample.qir",
+                       "<QIRSCRIPT>\n<REGISTRY Software=\"HKEY_LOCAL_MACHINE\\Software\"/>\n</QIRSCRIPT>\n")
+        dump = self.disk / "~QX_TEMP" / "Sample" / "Software.txt"
+        run = subprocess.Popen([str(h.WINE_RUN), str(self.app / "QIRTool.exe"), "/outfile=q:\\results.tgz", "/silent"],
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            while run.poll() is None and (not dump.exists() or dump.stat().st_size < 256 * 1024):
+                time.sleep(0.005)
+            self.assertIsNone(run.poll(), "the dump ended before the disk could be filled")
+            taken = os.open(self.disk / "taken.bin", os.O_WRONLY | os.O_CREAT)
+            try:
+                while os.write(taken, b"\xaa" * 65536):
+                    pass
+            except OSError:
+                pass
+            finally:
+                os.close(taken)
+            code = run.wait(timeout=180)
+        finally:
+            if run.poll() is None:
+                run.kill()
+        self.assertEqual(code, 1)
+        self.assertFalse((self.disk / "results.tgz").exists())
+        # Cut back to its last whole line: every line a key, a value or the empty line.
+        lines = h.log_lines(dump.read_bytes())
+        self.assertEqual(lines[0], "[HKEY_LOCAL_MACHINE\\Software]")
+        for line in lines:
+            self.assertRegex(line, r'^(\[HKEY_LOCAL_MACHINE\\Software.*\]|".*"=.*)?$')
+        h.log_lines((self.disk / "~QX_TEMP" / "Activity Log.csv").read_bytes())
+        h.log_lines((self.disk / "~QX_TEMP" / "FileList.csv").read_bytes())
+
+    def test_an_archive_that_does_not_fit_leaves_nothing_behind(self):
+        # The copy fits, the archive of it (bytes that do not compress, more than the
+        # archive holds in memory before it writes) does not.
+        subprocess.run(["mount", "-o", "remount,size=8m", str(self.disk)], check=True)
+        big = self.folder / "big.bin"
+        big.write_bytes(os.urandom(3 * 1024 * 1024))
+        h.write_script(self.app / "Sample.qir", "<QIRSCRIPT>\n<FILES Big=\"%s\"/>\n</QIRSCRIPT>\n" % h.winpath(big))
+        code, _, _ = self.run_on_full_disk(1152)
+        self.assertEqual(code, 1)
+        self.assertEqual(sorted(p.name for p in self.disk.iterdir() if p.is_file()), ["filler.bin"],
+                         "neither the result file nor the archive in the making")
 
     def test_disk_full_from_the_start(self):
         code, _, _ = self.run_on_full_disk(0)

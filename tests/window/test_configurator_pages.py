@@ -298,6 +298,8 @@ class RoundTripTest(PagesTest):
         self.driver("press %d %d" % (SHEET, ADD))
         self.driver("dlg %d 10000" % ITEM_DIALOG)
         self.driver("choose %d %d %d" % (ITEM_DIALOG, KIND, FOLDER_KIND))
+        # The kind's change arrives posted and empties the path: the path is typed after it.
+        self.until(lambda: self.value(PATH, "visible", ITEM_DIALOG), lambda v: v == "1")
         self.driver("settext %d %d C:\\users" % (ITEM_DIALOG, PATH))
         self.driver("press %d %d" % (ITEM_DIALOG, OK))
         self.driver("gone %d 10000" % ITEM_DIALOG)

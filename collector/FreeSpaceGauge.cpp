@@ -1,0 +1,37 @@
+// Free space counted down between queries.
+#include "FreeSpaceGauge.h"
+
+#include <windows.h>
+
+#include "LineFileWriter.h"
+
+namespace {
+
+// Closer than this to what a line needs, every line asks the platform again.
+constexpr unsigned long long kNearKB = 4096;
+// Longer than this since the last query, the figure is asked for again.
+constexpr unsigned long long kStaleMs = 2000;
+
+// The rule itself: the free space in units of 1000 bytes must exceed length / 500.
+bool LineFitsIn(std::size_t length, unsigned long long freeKB) { return length / 500 < freeKB; }
+
+}  // namespace
+
+void FreeSpaceGauge::Query() {
+  kb_ = FreeSpaceKB(path_);
+  spent_ = 0;
+  queriedAt_ = GetTickCount64();
+  queried_ = true;
+}
+
+bool FreeSpaceGauge::Fits(std::size_t length) {
+  // What was spent, rounded up to whole units: the count never overstates the space.
+  const unsigned long long spentKB = (spent_ + 999) / 1000;
+  const unsigned long long left = queried_ && kb_ > spentKB ? kb_ - spentKB : 0;
+  if (!queried_ || !LineFitsIn(length, left > kNearKB ? left - kNearKB : 0) ||
+      GetTickCount64() - queriedAt_ > kStaleMs) {
+    Query();
+    return LineFitsIn(length, kb_);
+  }
+  return true;
+}

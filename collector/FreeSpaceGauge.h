@@ -1,0 +1,30 @@
+// The free space a writer goes by, without asking the platform for every line: asked
+// once, counted down by what is written, and asked again when the count comes near
+// what a write needs or a few seconds have passed (another process may have taken
+// space meanwhile). Every decision at the edge is thus taken on a fresh figure, and
+// the figure itself always comes from FreeSpaceKB.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class FreeSpaceGauge {
+ public:
+  // path: a file on the drive whose free space counts.
+  explicit FreeSpaceGauge(std::string path) : path_(std::move(path)) {}
+
+  // Whether a line of length characters may be written: it needs twice its length in
+  // free bytes, and never less than 1000. Length 0 asks whether any space is left.
+  bool Fits(std::size_t length);
+  // bytes were written (or are about to be) on the drive.
+  void Spend(std::size_t bytes) { spent_ += bytes; }
+
+ private:
+  void Query();
+
+  std::string path_;
+  bool queried_ = false;
+  unsigned long long kb_ = 0;      // the figure of the last query
+  unsigned long long spent_ = 0;   // bytes written since then
+  unsigned long long queriedAt_ = 0;
+};
