@@ -17,8 +17,11 @@ bool LineFitsIn(std::size_t length, unsigned long long freeKB) { return length /
 
 }  // namespace
 
+FreeSpaceGauge::FreeSpaceGauge(std::string path, FreeSpaceQuery query)
+    : path_(std::move(path)), query_(query ? query : FreeSpaceKB) {}
+
 void FreeSpaceGauge::Query() {
-  kb_ = FreeSpaceKB(path_);
+  kb_ = query_(path_);
   spent_ = 0;
   queriedAt_ = GetTickCount64();
   queried_ = true;

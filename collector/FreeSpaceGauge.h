@@ -2,16 +2,20 @@
 // once, counted down by what is written, and asked again when the count comes near
 // what a write needs or a few seconds have passed (another process may have taken
 // space meanwhile). Every decision at the edge is thus taken on a fresh figure, and
-// the figure itself always comes from FreeSpaceKB.
+// the figure itself comes from FreeSpaceKB unless a test gives its own.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+// Reads the free space of a path's drive in units of 1000 bytes (FreeSpaceKB).
+using FreeSpaceQuery = unsigned long (*)(const std::string& path);
+
 class FreeSpaceGauge {
  public:
-  // path: a file on the drive whose free space counts.
-  explicit FreeSpaceGauge(std::string path) : path_(std::move(path)) {}
+  // path: a file on the drive whose free space counts; query: where the figure comes
+  // from (the platform, or a test's figure).
+  explicit FreeSpaceGauge(std::string path, FreeSpaceQuery query = nullptr);
 
   // Whether a line of length characters may be written: it needs twice its length in
   // free bytes, and never less than 1000. Length 0 asks whether any space is left.
@@ -23,6 +27,7 @@ class FreeSpaceGauge {
   void Query();
 
   std::string path_;
+  FreeSpaceQuery query_;
   bool queried_ = false;
   unsigned long long kb_ = 0;      // the figure of the last query
   unsigned long long spent_ = 0;   // bytes written since then

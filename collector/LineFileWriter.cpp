@@ -10,7 +10,8 @@
 #include "CollectorState.h"
 #include "ResultsFormat.h"
 
-LineFileWriter::LineFileWriter(std::string path) : path_(std::move(path)), space_(path_) {}
+LineFileWriter::LineFileWriter(std::string path, FreeSpaceQuery freeSpace)
+    : path_(std::move(path)), space_(path_, freeSpace) {}
 
 // Opens the file for appending, creating it when it does not exist.
 bool LineFileWriter::Open() {

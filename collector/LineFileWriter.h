@@ -14,7 +14,9 @@ enum class LogLevel : int { Debug = 0, Information = 1, Warning = 2, Error = 3, 
 
 class LineFileWriter {
  public:
-  explicit LineFileWriter(std::string path);
+  // freeSpace: where the free-space figure comes from; the platform unless a test
+  // gives its own.
+  explicit LineFileWriter(std::string path, FreeSpaceQuery freeSpace = nullptr);
   LineFileWriter(const LineFileWriter&) = delete;
   LineFileWriter& operator=(const LineFileWriter&) = delete;
 

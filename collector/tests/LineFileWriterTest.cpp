@@ -101,4 +101,34 @@ TEST(LineFileWriter, UnwritableFileRaisesBothFlags) {
   TerminateRequested = 0;
 }
 
+// A line needs twice its length in free bytes and never less than 1000: with the
+// figure in units of 1000 bytes, a line of n characters needs more than n / 500 units.
+unsigned long freeUnits = 0;
+unsigned long TestFreeSpace(const std::string&) { return freeUnits; }
+
+TEST(LineFileWriter, FreeSpaceRuleAtItsEdges) {
+  const std::string path = TempFolder("qir_lfw_space") + "\\out.txt";
+  const struct {
+    unsigned long units;
+    size_t length;
+    bool written;
+  } cases[] = {
+      {6, 2999, true}, {6, 3000, false},  // a line of kilobytes: twice its length
+      {1, 499, true},  {1, 500, false},   // a short line: never less than 1000 bytes
+      {0, 0, false},                      // nothing left: not even an empty line
+  };
+  for (const auto& c : cases) {
+    DeleteFileA(path.c_str());
+    WriteFailed = 0;
+    TerminateRequested = 0;
+    freeUnits = c.units;
+    LineFileWriter(path, TestFreeSpace).AppendLine(std::string(c.length, 'x'));
+    EXPECT_EQ(c.written ? c.length + 2 : 0, ReadAll(path).size()) << c.units << " units, " << c.length;
+    EXPECT_EQ(c.written ? 0 : 1, WriteFailed.load()) << c.units << " units, " << c.length;
+    EXPECT_EQ(c.written ? 0 : 1, TerminateRequested.load()) << c.units << " units, " << c.length;
+  }
+  WriteFailed = 0;
+  TerminateRequested = 0;
+}
+
 }  // namespace
