@@ -51,17 +51,6 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-// Whether a file name the script gives stays a file of the script folder: a safe
-// name, and besides no character a file name cannot hold, nothing the platform strips
-// from the end (a trailing dot or blank: "x.." would be the folder itself) and a full
-// path that fits. Anything else could write outside the folder, block on a device or
-// fail the results write of the whole run.
-bool IsDumpFileName(const std::string& name, size_t folderLength) {
-  if (!IsSafeName(name) || folderLength + 1 + name.size() >= MAX_PATH) return false;
-  if (name.find_first_of("*?\"<>|") != std::string::npos) return false;
-  return name.back() != '.' && name.back() != ' ';
-}
-
 // One object's line: the values' texts in the order the directory gave them, a comma
 // before each but when the line is still empty.
 std::string LineOf(CADSIValues& values) {
@@ -99,10 +88,7 @@ DirectoryDump::DirectoryDump(const CollectorContext& context, ScriptElement* ele
 
 bool DirectoryDump::Run() {
   LineFileWriter* log = context_.log;
-  if (!IsDumpFileName(fileName_, context_.scriptFolder.size())) {
-    LogEventF(log, LogLevel::Error, "Refused active directory dump file name: %s", fileName_.c_str());
-    return false;
-  }
+  if (!context_.AcceptOutputName(fileName_, fileName_)) return false;
   // Without the platform's directory client there is nothing to search, and nothing to say.
   if (!AdsClient()) return false;
   const std::string path = context_.OutputPath(fileName_);

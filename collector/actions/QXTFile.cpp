@@ -126,10 +126,11 @@ FileCollector::Options FileCollector::ParseValue(const std::string& value) {
 }
 
 bool FileCollector::Run(Mode mode) {
-  destination_ = context_.OutputPath(mode == Mode::Copy ? name_ : name_ + ".csv");
-  if (!IsSafeName(name_)) {
-    // The name would put the output outside the script folder, or onto a device.
-    LogEventF(log_, LogLevel::Error, "Unusable name %s: file operation skipped", name_.c_str());
+  const std::string output = mode == Mode::Copy ? name_ : name_ + ".csv";
+  destination_ = context_.OutputPath(output);
+  if (!context_.AcceptOutputName(name_, output, mode == Mode::Copy)) {
+    // The name would put the output outside the script folder, onto a device, or into
+    // an archive entry that cannot carry it.
   } else if (!resolved_) {
     LogEvent(log_, LogLevel::Error, "File operation skipped");
   } else {
@@ -192,8 +193,8 @@ void FileCollector::Search(const std::string& folder, const std::string& finalFo
     if (TerminateRequested) return;
     const DWORD attributes = entry.dwFileAttributes;
     const std::string name = entry.cFileName;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || name == "." ||
-        name == "..")
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        IsDotEntry(entry.cFileName))
       continue;
     const std::string child = folder + "\\" + name;
     const std::string childFinal = FinalPath(child);
@@ -261,6 +262,13 @@ void FileCollector::CopyCollectedFile(const std::string& source) {
     used = FreeFlatTarget(name);
     if (used.empty()) error = ERROR_FILE_EXISTS;
     target = destination_ + "\\" + used;
+    // The mirrored layout stays short; a flat name of a long file name may be too long
+    // for any archive entry, and would be listed but never archived.
+    const NameFault fault = UnfitForArchive(RegisteredName(used));
+    if (error == ERROR_SUCCESS && fault != NameFault::None) {
+      LogEvent(log_, LogLevel::Error, RefusedNameText(source, fault, "file"));
+      return;
+    }
   }
   if (error == ERROR_SUCCESS && !CopyFileA(source.c_str(), target.c_str(), FALSE)) {
     error = GetLastError();
@@ -276,10 +284,19 @@ void FileCollector::CopyCollectedFile(const std::string& source) {
   ++count_;
   SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 
-  std::string registered = relativeFolder_.empty() ? target : relativeFolder_ + "\\" + (flat ? used : mirroredPart);
-  registered.erase(0, registered.find_first_not_of('\\'));
+  const std::string registered = relativeFolder_.empty() ? target : RegisteredName(flat ? used : mirroredPart);
   LogEventF(log_, LogLevel::Information, "Collected File: %s as %s", source.c_str(), registered.c_str());
   if (context_.fileList) context_.fileList->AddToFileList(registered, source);
+}
+
+std::string FileCollector::RegisteredName(const std::string& part) const {
+  std::string registered = relativeFolder_ + "\\" + part;
+  registered.erase(0, registered.find_first_not_of('\\'));
+  return registered;
+}
+
+NameFault FileCollector::UnfitForArchive(const std::string& registered) const {
+  return relativeFolder_.empty() ? NameFault::None : CheckRelativeName(registered, false);
 }
 
 std::string FileCollector::FreeFlatTarget(const std::string& name) {

@@ -12,6 +12,7 @@
 
 #include "CollectorContext.h"
 #include "LineFileWriter.h"
+#include "NameCheck.h"
 
 class FileCollector {
  public:
@@ -69,6 +70,11 @@ class FileCollector {
   void Handle(const std::string& path, Mode mode);
   bool IsResultsRoot(const std::string& folder, const std::string& finalFolder) const;
   std::string FreeFlatTarget(const std::string& name);
+  // A copied file's name in the file list: the script folder, the action's name and
+  // part, the file's place below the action's folder.
+  std::string RegisteredName(const std::string& part) const;
+  // Why an archive entry could not carry a registered name (None when it can).
+  NameFault UnfitForArchive(const std::string& registered) const;
   // The writer of the listing, kept open for the rows of the whole action.
   LineFileWriter& Listing();
 

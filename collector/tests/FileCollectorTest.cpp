@@ -208,7 +208,7 @@ TEST_F(FileCollectorTest, SkipsWhatCannotBeResolvedAndStopsWhenAsked) {
             Log());
   // A name that would leave the script folder.
   Copy(src_ + "\\*.log", "..");
-  EXPECT_EQ("ERROR,Unusable name ..: file operation skipped", Log().back());
+  EXPECT_EQ("ERROR,Unusable name .. (a step out of its folder): action skipped", Log().back());
   TerminateRequested = 1;
   Copy(src_ + "\\*.log /s");
   EXPECT_EQ(7u, Log().size()) << "after the option and start lines nothing";

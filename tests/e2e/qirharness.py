@@ -243,21 +243,22 @@ def check_with_standard_tools(testcase, path, members, into):
             testcase.assertEqual((into / info.name).read_bytes(), members[info.name])
 
 
-def verify_archive(*args):
-    """QIRVerify on archives (Linux paths) and options; returns its exit code and its
-    output lines."""
-    result = wine([QIRVERIFY] + [winpath(a) if isinstance(a, Path) else a for a in args])
+def verify_archive(*args, exe=QIRVERIFY):
+    """QIRVerify on archives (Linux paths, or Windows names as they stand) and options;
+    returns its exit code and its output lines."""
+    result = wine([exe] + [winpath(a) if isinstance(a, Path) else a for a in args])
     return result.returncode, result.stdout.decode("latin-1").replace("\r\n", "\n").splitlines()
 
 
-def check_with_verifier(testcase, path, members):
+def check_with_verifier(testcase, path, members, exe=QIRVERIFY):
     """QIRVerify agrees with the raw reading: the archive intact and complete, every
-    file but the list itself listed."""
-    code, lines = verify_archive(Path(path))
+    file but the list itself listed. path: a Linux path, or the archive's Windows name
+    in a prefix without a drive for Linux paths (with exe a copy on a drive of it)."""
+    code, lines = verify_archive(path if isinstance(path, str) else Path(path), exe=exe)
     testcase.assertEqual(code, 0, "\n".join(lines))
     listed = len(members) - 1
     testcase.assertEqual(lines[0], "%s: INTACT (file list valid; %d file%s listed, all present with the listed CRC)" % (
-        winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
+        path if isinstance(path, str) else winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
 
 
 def crc_text(data):

@@ -80,6 +80,7 @@ class DirectoryDumpTest(unittest.TestCase):
         ended = datetime.datetime.now()
         self.assertEqual(code, 0)
         members = h.read_archive(self, result, began, ended)
+        h.check_with_standard_tools(self, result, members, self.out / "extracted")
         h.check_with_verifier(self, result, members)
         lines = h.log_lines(members["Activity Log.csv"])
         events = [h.check_log_line(self, line, began, ended) for line in lines[1:]]

@@ -17,14 +17,18 @@ import qirharness as h  # noqa: E402
 
 VERSIONED_TOOL = h.BUILD / "tests" / "VersionedTool.exe"
 LONG = "L" * 120
+# A file name that the flat layout keeps but no archive entry can carry.
+LONG_NAME = "N" * 150 + ".log"
+# A request name whose listing's name no archive entry can carry.
+LONG_REQUEST = "V" * 100
 
 SCRIPT = r"""<QIRSCRIPT>
 <FILES Pattern="D:\logs\*.log" Tree="D:\logs\*.log /s" Long="D:\long\*.* /s"
-       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt"/>
-<FILE_VERSIONS Versions="D:\ver\*.*"/>
+       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt" LongName="D:\longname\*.log"/>
+<FILE_VERSIONS Versions="D:\ver\*.*" %s="D:\ver\*.*"/>
 <MISCELLANEOUS EVENT_LOGS=""/>
 </QIRSCRIPT>
-"""
+""" % LONG_REQUEST
 
 # Source files on D: and E:, relative to the drive, with their bytes.
 SOURCES = {
@@ -37,6 +41,7 @@ SOURCES = {
     "d/long/%s/x/README" % LONG: b"x readme",
     "d/long/%s/y/a.log" % LONG: b"y alpha",
     "d/long/%s/y/README" % LONG: b"y readme",
+    "d/longname/" + LONG_NAME: b"long name",
     "d/all/one.qxt": b"one",
     "d/all/aux.qxt": b"a device name",
     "d/ver/plain.txt": b"plain",
@@ -82,6 +87,7 @@ class FileActionsTest(unittest.TestCase):
         app = cls.folder / "d/app"
         app.mkdir()
         shutil.copy(h.QIRTOOL, app / "QIRTool.exe")
+        shutil.copy(h.QIRVERIFY, app / "QIRVerify.exe")
         script = h.write_script(app / "Files.qir", SCRIPT)
         (cls.folder / "d/out").mkdir()
 
@@ -136,13 +142,18 @@ class FileActionsTest(unittest.TestCase):
         self.assertIn(("DEBUG", "Scan Subdirectories"), self.events)
         self.assertIn(("INFORMATION", "Files to be copied to d:\\out\\~QX_TEMP\\Files\\Tree"), self.events)
 
-    def test_a_failed_copy_is_an_error_without_an_entry(self):
+    def test_a_failed_copy_or_a_name_no_entry_carries_is_an_error_without_an_entry(self):
         failed = [text for level, text in self.events if level == "ERROR"]
-        self.assertEqual(len(failed), 2, failed)
-        for text in failed:
+        refused = [text for text in failed if text.startswith("Unusable name")]
+        self.assertEqual(refused, ["Unusable name D:\\longname\\%s (too long): file skipped" % LONG_NAME,
+                                   "Unusable name %s (too long): action skipped" % LONG_REQUEST])
+        unable = [text for text in failed if text not in refused]
+        self.assertEqual(len(unable), 2, failed)
+        for text in unable:
             self.assertRegex(text, r"^Unable to copy file D:\\logs\\sock\.log \(error \d+\)$")
-        self.assertFalse(any(source.endswith("sock.log") for source in self.comments.values()))
-        self.assertFalse(any(name.endswith("sock.log") for name in self.members))
+        for name in ("sock.log", LONG_NAME, LONG_REQUEST + ".csv"):
+            self.assertFalse(any(source.endswith(name) for source in self.comments.values()), name)
+            self.assertFalse(any(member.endswith(name) for member in self.members), name)
 
     def test_long_paths_go_flat_and_clashes_are_numbered(self):
         copies = self.copies("Long")
@@ -207,10 +218,12 @@ class FileActionsTest(unittest.TestCase):
             if "Files/%s Log.evt" % log in self.members:
                 self.assertIn("Files\\%s Log.evt" % log, self.registered)
 
-    def test_every_archived_file_is_listed(self):
+    def test_every_archived_file_is_listed_and_read_alike_by_every_reader(self):
         self.assertEqual(sorted(n.replace("\\", "/") for n in self.registered + ["FileList.csv"]),
                          sorted(self.members))
         self.assertEqual(self.members["Files.qir"], self.script.read_bytes())
+        h.check_with_standard_tools(self, self.result, self.members, self.folder / "extracted")
+        h.check_with_verifier(self, "D:\\out\\results.tgz", self.members, exe="D:\\app\\QIRVerify.exe")
 
 
 if __name__ == "__main__":
