@@ -296,6 +296,19 @@ class ScriptActionsTest(unittest.TestCase):
         self.assertEqual(registered, ["Actions.qir", "Actions\\Process_List.txt", "Activity Log.csv"])
         self.assertEqual(found, ["Actions\\tool-output.txt"])
 
+    def test_a_file_two_actions_write_is_listed_again_with_its_last_crc(self):
+        # The second list is appended to the first, and the file registered after each.
+        members = self.collect("""<QIRSCRIPT>
+<MISCELLANEOUS Process_List="first"/>
+<MISCELLANEOUS Process_List="second"/>
+</QIRSCRIPT>
+""")
+        listed = [line.split(",")[0] for line in h.log_lines(members["FileList.csv"])
+                  if ",Actions\\Process_List.txt," in line]
+        self.assertEqual(len(listed), 2)
+        self.assertNotEqual(listed[0], listed[1])
+        self.assertEqual(listed[1], h.crc_text(members["Actions/Process_List.txt"]))
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

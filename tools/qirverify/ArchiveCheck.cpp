@@ -107,6 +107,7 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
   ++report_.facts.entries;
   if (fileList_) {
     fileList_->Finish(complete);
+    CompareEntriesBeforeTheList();
     report_.facts.integrityValid = complete && fileList_->IntegrityValid();
     if (complete && !report_.facts.integrityValid)
       report_.Add(ProblemKind::FileList,
@@ -132,20 +133,26 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
 }
 
 void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bool external) {
-  ++report_.facts.listed;
   const std::string key = ArchiveForm(listedName);
-  if (key.size() > kMaxEntryName) {
-    report_.Add(ProblemKind::Missing, Printable(listedName) + ": listed, but no archive entry can have so long a name");
-    return;
-  }
   Name* name = Find(key);
   if (name && name->listed) {
+    // An action that appends to a file registers it again, with its CRC of then: the
+    // later line holds.
+    if (!name->listedExternal && !external) {
+      name->listedCrc = crc;
+      return;
+    }
     // The collector reads its registered names back only up to a comma, so a name with
     // a comma comes again after "<EXTERNAL_FILES>", with the same CRC.
     const bool readBackCut =
         !name->listedExternal && external && key.find(',') != std::string::npos && crc == name->listedCrc;
     if (!readBackCut)
       report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list");
+    return;
+  }
+  ++report_.facts.listed;
+  if (key.size() > kMaxEntryName) {
+    report_.Add(ProblemKind::Missing, Printable(listedName) + ": listed, but no archive entry can have so long a name");
     return;
   }
   if (!name) {
@@ -165,7 +172,13 @@ void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bo
   name->listed = 1;
   name->listedCrc = crc;
   name->listedExternal = external;
-  if (name->inArchive) CompareCrc(key, *name);
+}
+
+// A file archived before the list is compared once the whole list is known: a later
+// line of the list may register it again.
+void ArchiveCheck::CompareEntriesBeforeTheList() {
+  for (const std::string* name : NamesInOrder([](const std::string&, const Name& n) { return n.listed && n.inArchive; }))
+    CompareCrc(*name, names_.at(*name));
 }
 
 void ArchiveCheck::CompareCrc(const std::string& name, const Name& entry) {
@@ -175,13 +188,19 @@ void ArchiveCheck::CompareCrc(const std::string& name, const Name& entry) {
                                     results::CrcText(entry.listedCrc) + " in the file list");
 }
 
-void ArchiveCheck::ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
-                                 std::string (*describe)(const std::string&, const Name&)) {
+std::vector<const std::string*> ArchiveCheck::NamesInOrder(bool (*select)(const std::string&, const Name&)) const {
   std::vector<std::pair<unsigned long long, const std::string*>> chosen;
   for (const auto& item : names_)
     if (select(item.first, item.second)) chosen.emplace_back(item.second.order, &item.first);
   std::sort(chosen.begin(), chosen.end());
-  for (const auto& item : chosen) report_.Add(kind, describe(*item.second, names_.at(*item.second)));
+  std::vector<const std::string*> names;
+  for (const auto& item : chosen) names.push_back(item.second);
+  return names;
+}
+
+void ArchiveCheck::ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
+                                 std::string (*describe)(const std::string&, const Name&)) {
+  for (const std::string* name : NamesInOrder(select)) report_.Add(kind, describe(*name, names_.at(*name)));
 }
 
 void ArchiveCheck::Finish() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "ActivitySummary.h"
 #include "ArchiveReport.h"
@@ -40,6 +41,9 @@ class ArchiveCheck : public TarListener, public FileListListener {
   Name* Find(const std::string& name);
   Name& Insert(const std::string& name);
   void CompareCrc(const std::string& name, const Name& entry);
+  void CompareEntriesBeforeTheList();
+  // The names that select picks, in the order they first came.
+  std::vector<const std::string*> NamesInOrder(bool (*select)(const std::string&, const Name&)) const;
   void ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
                      std::string (*describe)(const std::string&, const Name&));
 
