@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include "LineFileWriter.h"
-
 namespace {
 
 // Closer than this to what a line needs, every line asks the platform again.
@@ -16,6 +14,15 @@ constexpr unsigned long long kStaleMs = 2000;
 bool LineFitsIn(std::size_t length, unsigned long long freeKB) { return length / 500 < freeKB; }
 
 }  // namespace
+
+unsigned long FreeSpaceKB(const std::string& path) {
+  size_t colon = path.find(':');
+  std::string root = colon == std::string::npos ? path.substr(0, 1) : path.substr(0, colon + 2);
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr)) return 0;
+  unsigned long long kb = available.QuadPart / 1000;
+  return kb > 0xffffffffULL ? 0xffffffffUL : static_cast<unsigned long>(kb);
+}
 
 FreeSpaceGauge::FreeSpaceGauge(std::string path, FreeSpaceQuery query)
     : path_(std::move(path)), query_(query ? query : FreeSpaceKB) {}

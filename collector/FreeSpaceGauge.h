@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <string>
 
-// Reads the free space of a path's drive in units of 1000 bytes (FreeSpaceKB).
+// Free space of the path's drive in units of 1000 bytes; 0 when it cannot be read.
+unsigned long FreeSpaceKB(const std::string& path);
+// Where a gauge reads the free space from, in the units of FreeSpaceKB.
 using FreeSpaceQuery = unsigned long (*)(const std::string& path);
 
 class FreeSpaceGauge {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <utility>
 
 // Traits supply the handle type, its failure value and how to close it.
@@ -84,6 +85,7 @@ using KernelHandle = UniqueResource<KernelTraits>;
 using FindHandle = UniqueResource<FindTraits>;
 // "." and "..": every folder search yields them besides the folder's own entries.
 inline bool IsDotEntry(const char* name) { return !std::strcmp(name, ".") || !std::strcmp(name, ".."); }
+inline bool IsDotEntry(const wchar_t* name) { return !std::wcscmp(name, L".") || !std::wcscmp(name, L".."); }
 using RegKey = UniqueResource<KeyTraits>;
 using Module = UniqueResource<ModuleTraits>;
 using EventLogHandle = UniqueResource<EventLogTraits>;

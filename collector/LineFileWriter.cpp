@@ -87,12 +87,3 @@ void LogEventF(LineFileWriter* writer, LogLevel level, const char* format, ...) 
   va_end(args);
   LogEvent(writer, level, text);
 }
-
-unsigned long FreeSpaceKB(const std::string& path) {
-  size_t colon = path.find(':');
-  std::string root = colon == std::string::npos ? path.substr(0, 1) : path.substr(0, colon + 2);
-  ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr)) return 0;
-  unsigned long long kb = available.QuadPart / 1000;
-  return kb > 0xffffffffULL ? 0xffffffffUL : static_cast<unsigned long>(kb);
-}

@@ -57,6 +57,3 @@ void LogEvent(LineFileWriter* writer, int level, const std::string& text);
 // printf-style form of LogEvent for the collector's fixed message texts.
 void LogEventF(LineFileWriter* writer, LogLevel level, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
-
-// Free space of the path's drive in units of 1000 bytes; 0 when it cannot be read.
-unsigned long FreeSpaceKB(const std::string& path);

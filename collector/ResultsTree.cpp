@@ -39,8 +39,6 @@ bool SameName(const std::wstring& a, const std::wstring& b) {
          CSTR_EQUAL;
 }
 
-bool IsDotEntry(const wchar_t* name) { return !wcscmp(name, L".") || !wcscmp(name, L".."); }
-
 }  // namespace
 
 std::wstring WideNameOf(const std::string& name) {

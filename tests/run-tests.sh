@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of a build tree under Wine: keeps one wineserver alive for the
-# suite (each cold start costs most of a second) and hands over to CTest.
+# suite (each cold start costs most of a second) and hands over to CTest, with any
+# further arguments (-R e2e_file_actions runs one suite).
 set -euo pipefail
 build=$(cd "${1:?build tree}" && pwd)
 export WINEPREFIX="$build/wineprefix"
@@ -30,4 +31,4 @@ wineserver -p 120 >/dev/null 2>&1 || true
 # wait for them until its timeout.
 /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
 cd "$build"
-ctest --output-on-failure -j 2 --timeout 600
+ctest --output-on-failure -j 2 --timeout 600 "${@:2}"
