@@ -349,29 +349,23 @@ class RoundTripTest(PagesTest):
     def stored_options(self, task):
         return {n: self.stored("Tasks\\" + task, n) for n in list(range(100, 141)) + [19]}
 
-    def test_every_field_edited_saved_reloaded_exported_and_imported(self):
-        self.open("Whole")
-        self.edit_every_field()
-        self.until(lambda: [self.value(n) for n in SECONDARY_BOXES], lambda v: v == ["1", "0", "1"])
+    def round_trip(self, task, expected, imported):
+        """Applies the pages' edits and checks the stored options named in `expected`; the
+        task reloaded, exported and imported into another shows and stores the same. The
+        import has arrived once the (control, text) pair `imported` shows."""
         edited = self.shown()
         self.driver("press %d %d" % (SHEET, APPLY))
         self.until(lambda: self.enabled(APPLY), lambda s: s == [False])
-        stored = self.stored_options("Whole")
-        expected = {104: "LocalDrives|C:\\USERS|", 105: "0", 106: "0", 107: "1", 108: "0", 109: "1",
-                    110: "EXE COM", 111: "JS", 114: "0", 115: "0", 119: "1",
-                    103: "1", 112: "1", 113: "1", 116: "1", 117: "1", 118: "1", 100: "2", 120: "40",
-                    121: "3", 122: "C:\\Quarantine", 123: "2", 125: str(0x18 | 0x01 | 0x02),
-                    127: "1", 128: "C:\\logs\\scan.log", 129: "1", 130: str(250 * 1024),
-                    135: "0", 136: "1", 138: "1", 139: "0", 140: "1|C:\\TEMP|"}
+        stored = self.stored_options(task)
         self.assertEqual({n: stored[n] for n in expected}, expected)
 
         self.driver("press %d %d" % (SHEET, CANCEL))
         self.assertEqual(self.exit_code(), 0)
-        self.start("/TASK Whole")
+        self.start("/TASK " + task)
         self.sheet()
         self.assertEqual(self.shown(), edited, "reloaded as edited")
 
-        options_file = self.folder / "whole.kst"
+        options_file = self.folder / (task.lower() + ".kst")
         self.file_dialog(MENU_SAVE, options_file)
         self.until(options_file.exists, bool)
         self.driver("press %d %d" % (SHEET, CANCEL))
@@ -379,10 +373,34 @@ class RoundTripTest(PagesTest):
 
         self.open("Other")
         self.file_dialog(MENU_LOAD, options_file)
-        self.until(lambda: self.value(PRIMARY_FOLDER, "text"), lambda t: t == "C:\\Quarantine")
+        self.until(lambda: self.value(imported[0], "text"), lambda t: t == imported[1])
         self.assertEqual(self.shown(), edited, "imported as exported")
         self.save_and_close()
         self.assertEqual(self.stored_options("Other"), stored)
+
+    def test_every_field_edited_saved_reloaded_exported_and_imported(self):
+        self.open("Whole")
+        self.edit_every_field()
+        self.until(lambda: [self.value(n) for n in SECONDARY_BOXES], lambda v: v == ["1", "0", "1"])
+        expected = {104: "LocalDrives|C:\\USERS|", 105: "0", 106: "0", 107: "1", 108: "0", 109: "1",
+                    110: "EXE COM", 111: "JS", 114: "0", 115: "0", 119: "1",
+                    103: "1", 112: "1", 113: "1", 116: "1", 117: "1", 118: "1", 100: "2", 120: "40",
+                    121: "3", 122: "C:\\Quarantine", 123: "2", 125: str(0x18 | 0x01 | 0x02),
+                    127: "1", 128: "C:\\logs\\scan.log", 129: "1", 130: str(250 * 1024),
+                    135: "0", 136: "1", 138: "1", 139: "0", 140: "1|C:\\TEMP|"}
+        self.round_trip("Whole", expected, (PRIMARY_FOLDER, "C:\\Quarantine"))
+
+    def test_the_secondary_move_folder_saved_reloaded_exported_and_imported(self):
+        # The primary move above leaves no secondary move: clean offers it, third of 2, 1, 3, 4.
+        self.open("Second")
+        self.tab(ACTIONS)
+        self.driver("choose %d %d 3" % (SHEET, PRIMARY))
+        self.until(lambda: self.codes(SECONDARY), lambda c: c == [2, 1, 3, 4])
+        self.driver("choose %d %d 2" % (SHEET, SECONDARY))
+        self.until(lambda: self.value(SECONDARY_FOLDER, "visible"), lambda v: v == "1")
+        folder = "C:\\Second Move"
+        self.driver("settext %d %d %s" % (SHEET, SECONDARY_FOLDER, folder))
+        self.round_trip("Second", {121: "5", 123: "3", 124: folder}, (SECONDARY_FOLDER, folder))
 
 
 if __name__ == "__main__":
