@@ -191,8 +191,10 @@ class SafetyTest(unittest.TestCase):
         self.assertEqual(reg("add", "HKCU\\" + SCRATCH_KEY + "\\Loop", "/v", "Marker", "/d", "here", "/f"), 0)
         self.assertEqual(h.wine([REGISTRY_LOOP, "make", SCRATCH_KEY + "\\Loop", "Back"]).returncode, 0)
         self.addCleanup(h.wine, [REGISTRY_LOOP, "remove", SCRATCH_KEY + "\\Loop", "Back"])
+        # reg add gives the key an empty default value.
+        self.assertEqual(reg("add", "HKCU\\" + SCRATCH_KEY + "\\Loop\\QirexLoop", "/f"), 0)
         h.write_script(self.scripts / "Loop.qir", """<QIRSCRIPT>
-<REGISTRY Dump="HKEY_CURRENT_USER\\%s\\Loop"/>
+<REGISTRY Dump="HKEY_CURRENT_USER\\%s\\Loop" Find="QirexLoop"/>
 <MISCELLANEOUS PROCESS_LIST="PROCESS_LIST"/>
 </QIRSCRIPT>
 """ % SCRATCH_KEY)
@@ -200,11 +202,16 @@ class SafetyTest(unittest.TestCase):
         self.assertEqual(self.collect(), 0)
         members = self.archive()
         path = "HKEY_CURRENT_USER\\%s\\Loop" % SCRATCH_KEY
-        self.assertEqual(members["Loop/Dump.txt"], ('[%s]\r\n"Marker"="here"\r\n\r\n' % path).encode())
+        self.assertEqual(members["Loop/Dump.txt"],
+                         ('[%s]\r\n"Marker"="here"\r\n\r\n[%s\\QirexLoop]\r\n""=""\r\n\r\n' % (path, path)).encode())
         events = self.events(members)
         self.assertIn(("ERROR", "Registry key %s\\Back leads back to a key above it: skipped" % path), events)
         self.assertIn(("INFORMATION", "Registry chunk dumped to %s\\~QX_TEMP\\Loop\\Dump.txt"
                        % h.winpath(self.out).lower()), events)
+        # A search by key name meets the loop as well, and goes on past it.
+        self.assertGreaterEqual(events.count(("ERROR", "Registry key %s\\Back leads back to a key above it: skipped"
+                                                       % path)), 2, events)
+        self.assertIn(("DEBUG", "Found matching key at %s\\QirexLoop" % path), events)
         self.assertIn("Loop/PROCESS_LIST.txt", members)
 
     def test_names_from_scripts_and_from_the_disk(self):
