@@ -177,6 +177,8 @@ bool ResultsArchive::CopyData(HANDLE file, unsigned long long size, bool* readFa
   unsigned long long remaining = size;
   bool atEnd = false;
   while (remaining > 0) {
+    // A cancel does not wait for the rest of a large file; the archive is discarded.
+    if (TerminateRequested) return false;
     const unsigned want = remaining < kDataChunk ? static_cast<unsigned>(remaining) : kDataChunk;
     unsigned got = 0;
     while (!atEnd && got < want) {

@@ -42,8 +42,8 @@
  * an empty list. The record owns its array and items, and its exclusions object (made
  * by Polvane.dll's ExclusionsCreateFromData, never null after a load):
  * FreeScanOptionsResources and a load into the record free them, whatever the array's
- * own flags. KORBEL uses the QMUTILU.DLL the process has loaded, or loads it from its
- * own folder or by name.
+ * own flags. KORBEL uses the QMUTILU.DLL the process has loaded, or loads it by full
+ * path from its own folder or the program's.
  */
 #pragma once
 
