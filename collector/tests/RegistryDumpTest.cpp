@@ -142,6 +142,34 @@ TEST_F(RegistryDump, StopsBeforeTheFirstKeyWhenTerminationWasRequested) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(output_.c_str()));
 }
 
+// The registry's own limit is 512 levels; a deeper key (a link can make one) is an ERROR
+// line, and the dump goes on with the keys beside it.
+TEST_F(RegistryDump, AKeyDeeperThan512LevelsIsAnErrorAndTheDumpGoesOn) {
+  Key("\\z");
+  const std::string top = "HKEY_CURRENT_USER\\" + scratch_;
+  std::string path = top;
+  HKEY key = CreateKey(scratch_);
+  for (size_t depth = CountOf(top, "\\"); depth <= 512 && key; ++depth) {
+    HKEY sub = nullptr;
+    if (RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) != ERROR_SUCCESS) sub = nullptr;
+    RegCloseKey(key);
+    key = sub;
+    path += "\\k";
+  }
+  if (!key) GTEST_SKIP() << "the registry makes no key as deep as " << CountOf(path, "\\") << " levels";
+  RegCloseKey(key);
+
+  const std::vector<std::string> log = RunDump(top);
+  EXPECT_EQ(std::vector<std::string>({"ERROR,Registry key " + path + " lies deeper than 512 levels: skipped",
+                                      "INFORMATION,Registry chunk dumped to " + output_}),
+            log);
+  const std::string dump = ReadAll(output_);
+  const std::string deepest = path.substr(0, path.size() - 2);
+  EXPECT_NE(std::string::npos, dump.find("[" + deepest + "]\r\n"));
+  EXPECT_EQ(std::string::npos, dump.find("[" + path + "]"));
+  EXPECT_NE(std::string::npos, dump.find("[" + top + "\\z]\r\n"));
+}
+
 // One walk of every root finds the name wherever it occurs (case-sensitively), dumps
 // each occurrence whole and does not search inside what it dumped.
 TEST_F(RegistryDump, SearchByBareNameDumpsEveryOccurrence) {
