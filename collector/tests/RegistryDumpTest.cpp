@@ -151,7 +151,8 @@ TEST_F(RegistryDump, AKeyDeeperThan512LevelsIsAnErrorAndTheDumpGoesOn) {
   HKEY key = CreateKey(scratch_);
   for (size_t depth = CountOf(top, "\\"); depth <= 512 && key; ++depth) {
     HKEY sub = nullptr;
-    if (RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) != ERROR_SUCCESS) sub = nullptr;
+    if (RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr) != ERROR_SUCCESS)
+      sub = nullptr;
     RegCloseKey(key);
     key = sub;
     path += "\\k";

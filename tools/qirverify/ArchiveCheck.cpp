@@ -177,7 +177,8 @@ void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bo
 // A file archived before the list is compared once the whole list is known: a later
 // line of the list may register it again.
 void ArchiveCheck::CompareEntriesBeforeTheList() {
-  for (const std::string* name : NamesInOrder([](const std::string&, const Name& n) { return n.listed && n.inArchive; }))
+  for (const std::string* name :
+       NamesInOrder([](const std::string&, const Name& n) { return n.listed && n.inArchive; }))
     CompareCrc(*name, names_.at(*name));
 }
 

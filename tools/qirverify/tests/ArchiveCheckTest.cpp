@@ -157,12 +157,14 @@ TEST(ArchiveCheck, FileListNamingTwice) {
 TEST(ArchiveCheck, AFileRegisteredAgainHoldsItsLastCrc) {
   const Member log = {"Activity Log.csv", "lines"}, run = {"Sample/Run.txt", "first second"};
   const std::vector<Member> stale = {{log.name, "line"}, {run.name, "first"}};
-  const ArchiveReport report = Check(Gzip(Tar({log, {"FileList.csv", SignedFileList({stale[0], log, stale[1], run})}, run})));
+  const ArchiveReport report =
+      Check(Gzip(Tar({log, {"FileList.csv", SignedFileList({stale[0], log, stale[1], run})}, run})));
   EXPECT_EQ(0, report.ExitCode()) << Problems(report);
   EXPECT_EQ(2u, report.facts.listed);
-  EXPECT_EQ("Activity Log.csv: CRC 4F018C96 in the archive, D114B4F6 in the file list\n"
-            "Sample/Run.txt: CRC 4CCB1BB3 in the archive, 9271EE57 in the file list\n",
-            Problems(Check(Gzip(Tar({log, {"FileList.csv", SignedFileList({log, stale[0], run, stale[1]})}, run})))));
+  EXPECT_EQ(
+      "Activity Log.csv: CRC 4F018C96 in the archive, D114B4F6 in the file list\n"
+      "Sample/Run.txt: CRC 4CCB1BB3 in the archive, 9271EE57 in the file list\n",
+      Problems(Check(Gzip(Tar({log, {"FileList.csv", SignedFileList({log, stale[0], run, stale[1]})}, run})))));
 }
 
 TEST(ArchiveCheck, LongNamesInThePrefixFieldMatchTheList) {
