@@ -82,11 +82,11 @@ bool MirrorsSafely(const std::string& drive, const std::string& rest) {
 FileCollector::FileCollector(const CollectorContext& context, const std::string& name, const std::string& value)
     : context_(context), name_(name), log_(context.log), resultsRoot_(context.resultsRoot) {
   Options options = ParseValue(value);
-  specification_ = options.specification;
+  pattern_ = options.pattern;
   subfolders_ = options.subfolders;
   excludedDrives_ = options.excludedDrives;
-  if (context_.resolver) resolved_ = context_.resolver->Resolve(specification_);
-  allDrives_ = specification_.find(':') == std::string::npos;
+  if (context_.resolver) resolved_ = context_.resolver->Resolve(pattern_);
+  allDrives_ = pattern_.find(':') == std::string::npos;
   if (subfolders_) LogEvent(log_, LogLevel::Debug, "Scan Subdirectories");
   if (allDrives_) {
     if (excludedDrives_.empty())
@@ -102,26 +102,26 @@ FileCollector::FileCollector(const CollectorContext& context, const std::string&
 
 FileCollector::Options FileCollector::ParseValue(const std::string& value) {
   Options options;
-  std::string& spec = options.specification;
-  spec = value;
-  size_t at = spec.find("/s");
-  if (at == std::string::npos) at = spec.find("/S");
+  std::string& pattern = options.pattern;
+  pattern = value;
+  size_t at = pattern.find("/s");
+  if (at == std::string::npos) at = pattern.find("/S");
   if (at != std::string::npos) {
-    spec.erase(at, 2);
-    TrimRight(spec);
+    pattern.erase(at, 2);
+    TrimRight(pattern);
     options.subfolders = true;
   }
-  at = spec.find("/x:");
-  if (at == std::string::npos) at = spec.find("/X:");
+  at = pattern.find("/x:");
+  if (at == std::string::npos) at = pattern.find("/X:");
   if (at != std::string::npos) {
     size_t end = at + 3;
-    while (end < spec.size() && IsAsciiLetter(spec[end])) ++end;
-    options.excludedDrives = spec.substr(at + 3, end - at - 3);
-    spec.erase(at, end - at);
-    TrimRight(spec);
+    while (end < pattern.size() && IsAsciiLetter(pattern[end])) ++end;
+    options.excludedDrives = pattern.substr(at + 3, end - at - 3);
+    pattern.erase(at, end - at);
+    TrimRight(pattern);
   }
   // An option written first leaves the space that followed it.
-  spec.erase(0, spec.find_first_not_of(" \t"));
+  pattern.erase(0, pattern.find_first_not_of(" \t"));
   return options;
 }
 
@@ -145,13 +145,13 @@ bool FileCollector::Run(Mode mode) {
     if (allDrives_) {
       SearchDrives(mode);
     } else if (subfolders_) {
-      size_t cut = specification_.rfind('\\');
-      if (cut == std::string::npos) cut = specification_.find(':') + 1;
-      const std::string folder = specification_.substr(0, cut);
-      const size_t patternAt = cut < specification_.size() && specification_[cut] == '\\' ? cut + 1 : cut;
-      Search(folder, FinalPath(folder), specification_.substr(patternAt), mode);
+      size_t cut = pattern_.rfind('\\');
+      if (cut == std::string::npos) cut = pattern_.find(':') + 1;
+      const std::string folder = pattern_.substr(0, cut);
+      const size_t patternAt = cut < pattern_.size() && pattern_[cut] == '\\' ? cut + 1 : cut;
+      Search(folder, FinalPath(folder), pattern_.substr(patternAt), mode);
     } else {
-      HandleMatches(specification_, mode);
+      HandleMatches(pattern_, mode);
     }
     if (!TerminateRequested && count_ == 0) LogEvent(log_, LogLevel::Information, "No matching files found");
     if (mode == Mode::List && context_.fileList) context_.fileList->RegisterOutputFile(destination_);
@@ -177,7 +177,7 @@ void FileCollector::SearchDrives(Mode mode) {
       continue;
     }
     LogEventF(log_, LogLevel::Information, "Searching %s", name.c_str());
-    Search(name, FinalPath(name), specification_, mode);
+    Search(name, FinalPath(name), pattern_, mode);
   }
 }
 

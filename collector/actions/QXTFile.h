@@ -45,7 +45,7 @@ class FileCollector {
   // The value with its options taken out: "/s" (or "/S") searches subfolders, "/x:"
   // (or "/X:") and the letters after it name drives the all-drives search leaves out.
   struct Options {
-    std::string specification;
+    std::string pattern;
     bool subfolders = false;
     std::string excludedDrives;
   };
@@ -82,7 +82,7 @@ class FileCollector {
   std::string name_;
   LineFileWriter* log_;
   std::string destination_;
-  std::string specification_;
+  std::string pattern_;
   bool subfolders_ = false;
   bool allDrives_ = false;
   bool resolved_ = true;

@@ -32,7 +32,7 @@ constexpr DWORD kSavedId = 0x1000, kTwelveId = 0x1001, kFullId = 0xC0AB1234, kSe
 constexpr DWORD kGenerated = 1078058096;
 const BYTE kSystemSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
 
-struct RecordSpec {
+struct RecordFields {
   WORD type = EVENTLOG_INFORMATION_TYPE;
   DWORD eventId = kSavedId;
   WORD category = 0;
@@ -52,29 +52,29 @@ void Align4(std::vector<BYTE>& bytes) { bytes.resize((bytes.size() + 3) & ~size_
 // A record as the platform's read returns it: the fixed part, source and computer
 // name, the SID on a 4-byte boundary, the insertion strings, the data, padding and
 // the length once more.
-std::vector<BYTE> Record(const RecordSpec& spec) {
+std::vector<BYTE> Record(const RecordFields& fields) {
   std::vector<BYTE> bytes(sizeof(EVENTLOGRECORD));
-  AppendText(bytes, spec.source);
-  AppendText(bytes, spec.computer);
+  AppendText(bytes, fields.source);
+  AppendText(bytes, fields.computer);
   Align4(bytes);
   EVENTLOGRECORD header = {};
   header.UserSidOffset = static_cast<DWORD>(bytes.size());
-  header.UserSidLength = static_cast<DWORD>(spec.sid.size());
-  Append(bytes, spec.sid.data(), spec.sid.size());
+  header.UserSidLength = static_cast<DWORD>(fields.sid.size());
+  Append(bytes, fields.sid.data(), fields.sid.size());
   header.StringOffset = static_cast<DWORD>(bytes.size());
-  for (const std::string& text : spec.strings) AppendText(bytes, text);
+  for (const std::string& text : fields.strings) AppendText(bytes, text);
   header.DataOffset = static_cast<DWORD>(bytes.size());
-  header.DataLength = static_cast<DWORD>(spec.data.size());
-  Append(bytes, spec.data.data(), spec.data.size());
+  header.DataLength = static_cast<DWORD>(fields.data.size());
+  Append(bytes, fields.data.data(), fields.data.size());
   Align4(bytes);
   header.Length = static_cast<DWORD>(bytes.size() + sizeof(DWORD));
   Append(bytes, &header.Length, sizeof header.Length);
   header.RecordNumber = 1;
   header.TimeGenerated = header.TimeWritten = kGenerated;
-  header.EventID = spec.eventId;
-  header.EventType = spec.type;
-  header.NumStrings = static_cast<WORD>(spec.strings.size());
-  header.EventCategory = spec.category;
+  header.EventID = fields.eventId;
+  header.EventType = fields.type;
+  header.NumStrings = static_cast<WORD>(fields.strings.size());
+  header.EventCategory = fields.category;
   memcpy(bytes.data(), &header, sizeof header);
   return bytes;
 }
@@ -147,8 +147,8 @@ class EventLogTest : public ::testing::Test {
                      static_cast<DWORD>(categories.size() + 1));
     RegCloseKey(key);
   }
-  std::string Line(const RecordSpec& spec) {
-    const std::vector<BYTE> record = Record(spec);
+  std::string Line(const RecordFields& fields) {
+    const std::vector<BYTE> record = Record(fields);
     std::string line = "untouched";
     EXPECT_TRUE(collector_.FormatRecord(kLog, record.data(), record.size(), &line));
     return line;
@@ -165,15 +165,15 @@ TEST_F(EventLogTest, FormatsEveryFieldOfARecord) {
   snprintf(when, sizeof when, "%02i/%02i/%04i,%02i:%02i:%02i", local.wDay, local.wMonth, local.wYear, local.wHour,
            local.wMinute, local.wSecond);
 
-  RecordSpec spec;
-  spec.category = 3;
-  spec.computer = computer_;
-  spec.sid.assign(kSystemSid, kSystemSid + sizeof kSystemSid);
-  spec.strings = {"C:\\a,b", "D:\\x"};
-  spec.data = {0x00, 0xAB};
+  RecordFields fields;
+  fields.category = 3;
+  fields.computer = computer_;
+  fields.sid.assign(kSystemSid, kSystemSid + sizeof kSystemSid);
+  fields.strings = {"C:\\a,b", "D:\\x"};
+  fields.data = {0x00, 0xAB};
   EXPECT_EQ("Information," + std::string(when) + ",QirexSource,Disk. Stuff  ,4096,SYSTEM," + computer_ +
                 ",Saved C:\\a.b to D:\\x. done  next  ,00 AB",
-            Line(spec));
+            Line(fields));
 }
 
 TEST_F(EventLogTest, TypesUsersDataAndIdentifiers) {
@@ -183,39 +183,39 @@ TEST_F(EventLogTest, TypesUsersDataAndIdentifiers) {
   };
   for (const Case& c : {Case{1, "Error"}, Case{2, "Warning"}, Case{4, "Information"}, Case{8, "Success"},
                         Case{16, "Failure"}, Case{0, "***ERROR***"}, Case{3, "***ERROR***"}}) {
-    RecordSpec spec;
-    spec.type = c.type;
-    const std::string line = Line(spec);
+    RecordFields fields;
+    fields.type = c.type;
+    const std::string line = Line(fields);
     EXPECT_EQ(c.text, line.substr(0, line.find(','))) << c.type;
   }
 
   // No SID, no data, no category file: "N/A" and "None"; the low half of the
   // identifier in the Event column, its full value for the message.
-  RecordSpec spec;
-  spec.eventId = kFullId;
-  spec.category = 3;
+  RecordFields fields;
+  fields.eventId = kFullId;
+  fields.category = 3;
   SetSource(kSource, "%QIRTESTBIN%\\EventMessages.dll", "");
-  std::string line = Line(spec);
+  std::string line = Line(fields);
   EXPECT_NE(std::string::npos, line.find(",QirexSource,None,4660,N/A,HOST,Right message  ,None")) << line;
 
   // A SID cut short by the record, and one the account lookup does not know.
-  spec.sid = {1, 1, 0, 0, 0, 0, 0, 5};
-  line = Line(spec);
+  fields.sid = {1, 1, 0, 0, 0, 0, 0, 5};
+  line = Line(fields);
   EXPECT_NE(std::string::npos, line.find(",4660,N/A,")) << line;
-  spec.sid = {1, 1, 0, 0, 0, 0, 0, 5, 0x77, 0x77, 0x77, 0x77};
-  line = Line(spec);
+  fields.sid = {1, 1, 0, 0, 0, 0, 0, 5, 0x77, 0x77, 0x77, 0x77};
+  line = Line(fields);
   EXPECT_NE(std::string::npos, line.find(",4660,N/A,")) << line;
 }
 
 TEST_F(EventLogTest, TwelveInsertionStringsAndAMissingSource) {
-  RecordSpec spec;
-  spec.eventId = kTwelveId;
-  for (int i = 1; i <= 12; ++i) spec.strings.push_back("s" + std::to_string(i));
-  std::string line = Line(spec);
+  RecordFields fields;
+  fields.eventId = kTwelveId;
+  for (int i = 1; i <= 12; ++i) fields.strings.push_back("s" + std::to_string(i));
+  std::string line = Line(fields);
   EXPECT_NE(std::string::npos, line.find(",s1 s2 s3 s4 s5 s6 s7 s8 s9 s10 s11 s12  ,None")) << line;
 
-  spec.source = "NoSuchSource";
-  line = Line(spec);
+  fields.source = "NoSuchSource";
+  line = Line(fields);
   EXPECT_NE(std::string::npos, line.find(",NoSuchSource,None,4097,N/A,HOST,None,None")) << line;
 }
 
@@ -294,11 +294,11 @@ TEST(EventInsertions, OnePassLeftToRightWithTheLongestNumber) {
 
 TEST(EventRecord, PartsOutsideTheRecordAreNotRead) {
   EventLogCollector collector{CollectorContext(), EventLogCollector::Platform()};
-  RecordSpec spec;
-  spec.source = "NoSuchSource";
-  spec.strings = {"abc"};
-  spec.data = {1, 2};
-  std::vector<BYTE> record = Record(spec);
+  RecordFields fields;
+  fields.source = "NoSuchSource";
+  fields.strings = {"abc"};
+  fields.data = {1, 2};
+  std::vector<BYTE> record = Record(fields);
   std::string line;
   EXPECT_FALSE(collector.FormatRecord(kLog, record.data(), record.size() - 1, &line));
   EXPECT_FALSE(collector.FormatRecord(kLog, record.data(), sizeof(EVENTLOGRECORD) - 1, &line));
@@ -387,13 +387,13 @@ class EventLogExport : public ::testing::Test {
 const char kHeader[] = "Type,Date,Time,Source,Category,Event,User,Computer,Description,Data";
 
 TEST_F(EventLogExport, WritesEachLogAndItsBackupAndRegistersThem) {
-  RecordSpec warning;
+  RecordFields warning;
   warning.type = EVENTLOG_WARNING_TYPE;
   warning.source = "NoSuchSource";
-  RecordSpec large = warning;
+  RecordFields large = warning;
   large.data = std::vector<BYTE>(70000, 0xAB);
   std::vector<BYTE> firstRead = Record(warning);
-  const std::vector<BYTE> second = Record(RecordSpec{});
+  const std::vector<BYTE> second = Record(RecordFields{});
   firstRead.insert(firstRead.end(), second.begin(), second.end());
 
   EventLogCollector::Platform platform;
@@ -433,7 +433,7 @@ TEST_F(EventLogExport, WritesEachLogAndItsBackupAndRegistersThem) {
 }
 
 TEST_F(EventLogExport, StopsAtTheNextRecordWhenTerminationIsRequested) {
-  std::vector<BYTE> read = Record(RecordSpec{}), other = Record(RecordSpec{});
+  std::vector<BYTE> read = Record(RecordFields{}), other = Record(RecordFields{});
   read.insert(read.end(), other.begin(), other.end());
   EventLogCollector::Platform platform;
   platform.ntPlatform = true;

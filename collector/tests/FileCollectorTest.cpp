@@ -40,7 +40,7 @@ size_t Fields(const std::string& row) { return std::count(row.begin(), row.end()
 TEST(FileValue, TakesTheOptionsOutOfTheValue) {
   struct Case {
     const char* value;
-    const char* specification;
+    const char* pattern;
     bool subfolders;
     const char* excluded;
   };
@@ -55,7 +55,7 @@ TEST(FileValue, TakesTheOptionsOutOfTheValue) {
   };
   for (const Case& c : cases) {
     const FileCollector::Options options = FileCollector::ParseValue(c.value);
-    EXPECT_EQ(c.specification, options.specification) << c.value;
+    EXPECT_EQ(c.pattern, options.pattern) << c.value;
     EXPECT_EQ(c.subfolders, options.subfolders) << c.value;
     EXPECT_EQ(c.excluded, options.excludedDrives) << c.value;
   }
