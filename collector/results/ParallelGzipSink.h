@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "Handles.h"
-#include "ResultsArchive.h"
+#include "TarSink.h"
 
 class ParallelGzipSink : public TarSink {
  public:

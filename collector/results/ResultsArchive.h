@@ -11,17 +11,7 @@
 #include "FreeSpaceGauge.h"
 #include "RunStatus.h"
 #include "TarHeader.h"
-
-// Where the tar stream goes. Write and Close report whether every byte was taken.
-class TarSink {
- public:
-  virtual ~TarSink() = default;
-  virtual bool Write(const void* data, unsigned size) = 0;
-  // Ends a whole archive, which becomes the result.
-  virtual bool Close() = 0;
-  // Ends an archive that is not whole: none of it may stand as the result.
-  virtual void Discard() {}
-};
+#include "TarSink.h"
 
 class LineFileWriter;
 class RealFolder;

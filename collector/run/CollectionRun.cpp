@@ -198,7 +198,7 @@ void CollectionRun::ProcessScript(const std::string& folder, const std::string& 
   if (document->Load(source, &parsed) != 0) return;
   TreeRef<ScriptElement> node;
   if (FAILED(document->QueryInterface(IID_ScriptDomNode, reinterpret_cast<void**>(node.put()))) || !node) return;
-  Walk(*this, node.get(), mode);
+  Walk(Context(), node.get(), mode, progressUnits_);
 }
 
 void DeleteTree(const std::string& folder) {

@@ -12,9 +12,8 @@
 #include "LineFileWriter.h"
 #include "PathResolver.h"
 #include "RunStatus.h"
+#include "ScriptWalker.h"
 #include "VersionLogic.h"
-
-enum class RunMode { Counting, Collecting };
 
 class CollectionRun {
  public:

@@ -77,7 +77,8 @@ std::string StatusText(const char* group, const char* defaultText, const std::st
 
 class Walker {
  public:
-  Walker(CollectionRun& run, RunMode mode) : run_(run), mode_(mode), context_(run.Context()) {}
+  Walker(const CollectorContext& context, RunMode mode, long& progressUnits)
+      : progressUnits_(progressUnits), mode_(mode), context_(context) {}
 
   // Depth first with an explicit stack of child enumerators, so a deeply nested
   // script cannot exhaust the worker's stack.
@@ -121,7 +122,7 @@ class Walker {
       return;
     }
     if (!Collecting()) {
-      run_.AddProgressUnits(kUnitsActiveDirectory);
+      progressUnits_ += kUnitsActiveDirectory;
       return;
     }
     context_.status->SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
@@ -207,11 +208,11 @@ class Walker {
   // Counting pass: adds the action's units and reports true (nothing else to do).
   bool Counted(int units) {
     if (Collecting()) return false;
-    run_.AddProgressUnits(units);
+    progressUnits_ += units;
     return true;
   }
 
-  CollectionRun& run_;
+  long& progressUnits_;
   RunMode mode_;
   // The script folder stays the same for the whole walk of one script.
   const CollectorContext context_;
@@ -219,7 +220,7 @@ class Walker {
 
 }  // namespace
 
-void Walk(CollectionRun& run, ScriptElement* node, RunMode mode) {
+void Walk(const CollectorContext& context, ScriptElement* node, RunMode mode, long& progressUnits) {
   if (!node) return;
-  Walker(run, mode).WalkTree(node);
+  Walker(context, mode, progressUnits).WalkTree(node);
 }
