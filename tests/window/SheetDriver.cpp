@@ -368,8 +368,11 @@ std::string Rename(HWND sheet, int row, const std::wstring& text) {
   auto edit = reinterpret_cast<HWND>(SendMessageW(list, LVM_EDITLABELW, row, 0));
   if (!edit) return "ok editing=0";
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  // The limit is read before the Return is posted: once the sheet has taken the Return
+  // the edit is gone.
+  const LRESULT limit = SendMessageW(edit, EM_GETLIMITTEXT, 0, 0);
   PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-  return "ok editing=1\tlimit=" + std::to_string(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0));
+  return "ok editing=1\tlimit=" + std::to_string(limit);
 }
 
 // Keys as the keyboard gives them, to the sheet made the foreground window first.

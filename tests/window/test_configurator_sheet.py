@@ -164,6 +164,8 @@ class CommandsTest(SheetTest):
         self.driver("press %d %d" % (SHEET, START))
         self.until(lambda: self.enabled(START, STOP), lambda s: s == [False, True])
         scanner = h.winpath(h.BIN / "OnDemandScanner.exe")
+        # The scanner sets the status before it writes its line: wait for the line.
+        self.until(self.scanner_lines, lambda lines: len(lines) == 1)
         self.assertEqual(self.scanner_lines(), ['"%s" /NOSPLASH /TASK Weekly' % scanner])
         self.assertEqual(self.stored("Tasks\\Weekly", 15), "1")
         self.assertEqual(self.stored("Tasks\\Weekly", 39), "0")
