@@ -11,6 +11,7 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
 #include <map>
 #include <sstream>
 #include <string>
@@ -337,7 +338,7 @@ std::wstring WithBigCounter(const std::wstring& label) {
   return open == std::wstring::npos ? label : label.substr(0, open) + L" (9999)";
 }
 
-class NoTextCutOff : public ::testing::TestWithParam<Language> {
+class DialogTexts : public ::testing::TestWithParam<Language> {
  protected:
   static void SetUpTestSuite() {
     INITCOMMONCONTROLSEX init = {sizeof init, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -345,7 +346,7 @@ class NoTextCutOff : public ::testing::TestWithParam<Language> {
   }
 };
 
-TEST_P(NoTextCutOff, EveryTextFitsItsControl) {
+TEST_P(DialogTexts, EveryTextFitsItsControl) {
   const Language& language = GetParam();
   Module module(language, L"Kestrune32.dll");
   ASSERT_NE(nullptr, module.get());
@@ -374,7 +375,38 @@ TEST_P(NoTextCutOff, EveryTextFitsItsControl) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, NoTextCutOff, ::testing::Values(kEnglish, kGerman),
+// The mnemonic of a control's text (the letter after a single "&"), or 0.
+wchar_t Mnemonic(const std::wstring& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != L'&') continue;
+    if (text[i + 1] != L'&') return static_cast<wchar_t>(towlower(text[i + 1]));
+    ++i;
+  }
+  return 0;
+}
+
+// Alt and a letter reaches only the first control that carries it.
+TEST_P(DialogTexts, NoMnemonicTwiceInADialog) {
+  const Language& language = GetParam();
+  Module module(language, L"Kestrune32.dll");
+  ASSERT_NE(nullptr, module.get());
+  for (UINT id : Names(module.get(), RT_DIALOG)) {
+    HiddenDialog dialog(module.get(), id);
+    ASSERT_NE(nullptr, dialog.get()) << id;
+    std::map<wchar_t, std::wstring> seen;
+    for (HWND control : Controls(dialog.get())) {
+      const std::wstring text = TextOf(control);
+      const wchar_t key = Mnemonic(text);
+      if (!key) continue;
+      auto [first, added] = seen.emplace(key, text);
+      // The same text twice is the same command in two places (one of them hidden).
+      EXPECT_TRUE(added || first->second == text) << language.name << " dialog " << id << ": \""
+                                                   << Narrow(first->second) << "\" and \"" << Narrow(text) << "\"";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DialogTexts, ::testing::Values(kEnglish, kGerman),
                          [](const ::testing::TestParamInfo<Language>& info) { return std::string(info.param.name); });
 
 }  // namespace
