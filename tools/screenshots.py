@@ -105,7 +105,8 @@ def progress_shot(display, output):
         driver('start "%s" /outfile=%s' % (h.winpath(app / "QIRTool.exe"), h.winpath(folder / "Results.tgz")))
         deadline = time.monotonic() + 60
         window = driver("progress 20000")
-        while not window["work"].endswith("[SystemInfo]") and time.monotonic() < deadline:
+        # The detail line tells that the tool runs (English: LC_ALL is C here).
+        while not window["detail"].startswith("Waiting for tool") and time.monotonic() < deadline:
             time.sleep(0.1)
             window = driver("progress 20000")
         time.sleep(1)
