@@ -302,6 +302,12 @@ struct RunTimeText {
   std::vector<UINT> strings;
 };
 
+const std::vector<UINT> kActionNames = {IDS_ACTION1_NAME, IDS_ACTION2_NAME, IDS_ACTION3_NAME, IDS_ACTION4_NAME,
+                                       IDS_ACTION5_NAME};
+const std::vector<UINT> kActionDescriptions = {IDS_ACTION1_DESC, IDS_ACTION2_DESC, IDS_ACTION3_DESC,
+                                              IDS_ACTION4_DESC, IDS_ACTION5_DESC};
+const std::vector<UINT> kActionHeaders = {IDS_MOVEFOLDER_HEADER, IDS_RESPONSES_HEADER};
+
 // The texts the pages and dialogs put into controls after creating them.
 const std::vector<RunTimeText> kRunTimeTexts = {
     {IDD_SHEET, IDOK, {IDS_OK_TEMPORARY, IDS_OK_NAMED}},
@@ -311,26 +317,19 @@ const std::vector<RunTimeText> kRunTimeTexts = {
       IDS_DESC_FIXEDDISKS, IDS_DESC_REMOVABLE, IDS_DESC_NETWORK}},
     {IDD_ITEM, IDC_ITEM_KIND, {IDS_KIND_FOLDER, IDS_KIND_FILE}},
     {IDD_PAGE_ADVANCED, IDC_ADV_RUNMODE, {IDS_RUNMODE1, IDS_RUNMODE2, IDS_RUNMODE3}},
+    {IDD_PAGE_ACTIONS, IDC_ACT_PRIMARY, kActionNames},
+    {IDD_PAGE_ACTIONS, IDC_ACT_SECONDARY, kActionNames},
+    {IDD_PAGE_ACTIONS, IDT_ACT_PRIMARY_DESC, kActionDescriptions},
+    {IDD_PAGE_ACTIONS, IDT_ACT_SECONDARY_DESC, kActionDescriptions},
+    {IDD_PAGE_ACTIONS, IDT_ACT_PRIMARY_HEADER, kActionHeaders},
+    {IDD_PAGE_ACTIONS, IDT_ACT_SECONDARY_HEADER, kActionHeaders},
+    {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP1, {IDS_RESPONSE1}},
+    {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP2, {IDS_RESPONSE2}},
+    {IDD_PAGE_ACTIONS, IDX_ACT_PRIMARY_RESP3, {IDS_RESPONSE3}},
+    {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP1, {IDS_RESPONSE1}},
+    {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP2, {IDS_RESPONSE2}},
+    {IDD_PAGE_ACTIONS, IDX_ACT_SECONDARY_RESP3, {IDS_RESPONSE3}},
 };
-
-// The actions page shows the same texts in both groups.
-void AddActionTexts(std::vector<RunTimeText>& texts) {
-  const std::vector<UINT> names = {IDS_ACTION1_NAME, IDS_ACTION2_NAME, IDS_ACTION3_NAME, IDS_ACTION4_NAME,
-                                   IDS_ACTION5_NAME};
-  const std::vector<UINT> descriptions = {IDS_ACTION1_DESC, IDS_ACTION2_DESC, IDS_ACTION3_DESC, IDS_ACTION4_DESC,
-                                          IDS_ACTION5_DESC};
-  for (bool primary : {true, false}) {
-    texts.push_back({IDD_PAGE_ACTIONS, primary ? IDC_ACT_PRIMARY : IDC_ACT_SECONDARY, names});
-    texts.push_back({IDD_PAGE_ACTIONS, primary ? IDT_ACT_PRIMARY_DESC : IDT_ACT_SECONDARY_DESC, descriptions});
-    texts.push_back({IDD_PAGE_ACTIONS, primary ? IDT_ACT_PRIMARY_HEADER : IDT_ACT_SECONDARY_HEADER,
-                     {IDS_MOVEFOLDER_HEADER, IDS_RESPONSES_HEADER}});
-    const int responses[] = {primary ? IDX_ACT_PRIMARY_RESP1 : IDX_ACT_SECONDARY_RESP1,
-                             primary ? IDX_ACT_PRIMARY_RESP2 : IDX_ACT_SECONDARY_RESP2,
-                             primary ? IDX_ACT_PRIMARY_RESP3 : IDX_ACT_SECONDARY_RESP3};
-    const UINT captions[] = {IDS_RESPONSE1, IDS_RESPONSE2, IDS_RESPONSE3};
-    for (int i = 0; i < 3; ++i) texts.push_back({IDD_PAGE_ACTIONS, responses[i], {captions[i]}});
-  }
-}
 
 // A counter label with the largest counter the page may show.
 std::wstring WithBigCounter(const std::wstring& label) {
@@ -350,8 +349,6 @@ TEST_P(DialogTexts, EveryTextFitsItsControl) {
   const Language& language = GetParam();
   Module module(language, L"Kestrune32.dll");
   ASSERT_NE(nullptr, module.get());
-  std::vector<RunTimeText> runTime = kRunTimeTexts;
-  AddActionTexts(runTime);
   for (UINT id : Names(module.get(), RT_DIALOG)) {
     HiddenDialog dialog(module.get(), id);
     ASSERT_NE(nullptr, dialog.get()) << id;
@@ -361,7 +358,7 @@ TEST_P(DialogTexts, EveryTextFitsItsControl) {
       EXPECT_EQ("", overflow) << language.name << " dialog " << id << " control " << GetDlgCtrlID(control) << " \""
                               << Narrow(text) << "\"";
     }
-    for (const RunTimeText& entry : runTime) {
+    for (const RunTimeText& entry : kRunTimeTexts) {
       if (entry.dialog != id) continue;
       HWND control = GetDlgItem(dialog.get(), entry.control);
       ASSERT_NE(nullptr, control) << id << " " << entry.control;
