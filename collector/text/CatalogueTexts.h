@@ -58,4 +58,4 @@ QIR_CATALOGUE_TEXTS(QIR_DECLARE_TEXT)
 inline constexpr CatalogueText kCatalogueTexts[] = {QIR_CATALOGUE_TEXTS(QIR_LIST_TEXT)};
 #undef QIR_LIST_TEXT
 
-inline std::string GetText(const CatalogueText& text) { return GetText(text.group, text.name, text.english); }
+inline std::string GetText(const CatalogueText& text) { return LookUpText(text.group, text.name, text.english); }
