@@ -56,7 +56,8 @@ bench: setup build64 buildhost
 sheet: setup build64
 	@python3 tools/sample_task.py $(WIN64)
 
-# The README's pictures of the configurator, taken under a private Xvfb display.
+# The README's pictures (the configurator in English and German, the collector's
+# progress window), taken under a private Xvfb display.
 screenshots: setup build64
 	@python3 tools/screenshots.py $(WIN64)
 

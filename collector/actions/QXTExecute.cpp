@@ -7,7 +7,7 @@
 #include "Handles.h"
 #include "LineFileWriter.h"
 #include "PathResolver.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 #include "TextFormat.h"
 
 namespace {
@@ -72,7 +72,7 @@ bool QXTExecute::Run() {
   KernelHandle thread(started.hThread);
 
   status.SetDetail(
-      FormatText(GetText("Execute", "WaitMsg", "Waiting for tool... (%s minutes max)"), {limit.minutesText}));
+      FormatText(GetText(texts::ExecuteWaitMsg), {limit.minutesText}));
   if (WaitForSingleObject(process.get(), limit.waitMs) == WAIT_OBJECT_0)
     LogEvent(log, LogLevel::Information, "Command executed successfully");
   else

@@ -11,7 +11,7 @@
 #include "NameCheck.h"
 #include "ParallelGzipSink.h"
 #include "ResultsTree.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string&
 std::unique_ptr<TarSink> ResultsArchive::OpenSink() { return OpenParallelGzipSink(resultFile_); }
 
 void ResultsArchive::Compress() {
-  status_.SetProgress(GetText("Archive", "WorkMsg", "Compressing results"), 0);
+  status_.SetProgress(GetText(texts::ArchiveWorkMsg), 0);
   status_.SetDetail(resultFile_.substr(resultFile_.rfind('\\') + 1));
   std::unique_ptr<TarSink> sink = OpenSink();
   if (!sink) {

@@ -12,7 +12,7 @@
 #include "CollectorState.h"
 #include "Handles.h"
 #include "ResultFileDialog.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 #include "res/resource.h"
 
 namespace {
@@ -165,7 +165,7 @@ BOOL ProgressWindow::OnInitDialog(HWND window) {
                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  SetWindowTextA(window, GetText("Tool", "Title", "Qirex Tool").c_str());
+  SetWindowTextA(window, GetText(texts::ToolTitle).c_str());
 
   HWND bar = GetDlgItem(window, IDC_PROGRESS_BAR);
   hasBar_ = bar != nullptr;
@@ -176,7 +176,7 @@ BOOL ProgressWindow::OnInitDialog(HWND window) {
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(upper % 65536)));
     SendMessageA(bar, PBM_SETPOS, 0, 0);
   }
-  SetDlgItemTextA(window, IDC_WORK_MESSAGE, GetText("Tool", "WaitMsg", "Waiting for user input...").c_str());
+  SetDlgItemTextA(window, IDC_WORK_MESSAGE, GetText(texts::ToolWaitMsg).c_str());
 
   if (silent_) SetWindowPos(window, nullptr, 0, 0, 1, 1, SWP_NOZORDER | SWP_NOACTIVATE);
 

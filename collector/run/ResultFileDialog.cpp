@@ -4,7 +4,7 @@
 #include <commdlg.h>
 
 #include "CollectorState.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 
 namespace {
 
@@ -26,9 +26,9 @@ UINT_PTR CALLBACK SaveDialogHook(HWND child, UINT message, WPARAM, LPARAM lParam
 std::string ChooseResultFile(HWND owner, std::atomic<HWND>& openDialog) {
   if (TerminateRequested) return std::string();
   char file[MAX_PATH] = {};
-  lstrcpynA(file, GetText("Tool", "Filename", "Results.tgz").c_str(), MAX_PATH);
+  lstrcpynA(file, GetText(texts::ToolFilename).c_str(), MAX_PATH);
   // The filter is written with "|" between its parts, as the catalogue holds it.
-  std::string filter = GetText("Tool", "FileDesc", "Tool Results (*.tgz)|*.tgz||");
+  std::string filter = GetText(texts::ToolFileDesc);
   for (char& c : filter)
     if (c == '|') c = '\0';
   filter.push_back('\0');

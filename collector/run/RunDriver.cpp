@@ -14,7 +14,7 @@
 #include "ResultsFolderLock.h"
 #include "ResultsFormat.h"
 #include "ResultsTree.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 #include "TextFormat.h"
 
 namespace {
@@ -22,22 +22,6 @@ namespace {
 // A result file that can never be a file: the counting pass's results root falls back
 // to the program folder, where it writes nothing.
 const char kCountingResultFile[] = "*:?*";
-
-const char kWarningMessage[] =
-    "QIR Tool result file name:  %s\nQIR Tool result file size:  %d KB\n\nIMPORTANT: The information in the file is "
-    "stored in an easily readable format. You might want to encrypt the file before sending it to your support "
-    "representative.";
-const char kWarningSizeMessage[] =
-    "\n\nThe file exceeds 1.44 MB and might be inappropriate to transmit as an e-mail attachment over a "
-    "low-bandwidth Internet connection.";
-
-const char kNameMessage[] = "The result file name %s cannot be used.\nChoose another name.";
-const char kScriptMessage[] =
-    "The result file %s would destroy a collection script of this run.\nChoose another result file.";
-const char kBusyMessage[] =
-    "Another Qirex Tool run is writing its results beside %s.\nWait until it has ended, or choose another folder.";
-const char kLinkMessage[] =
-    "The results folder %s is a link to another place.\nRemove it, or choose another folder for the result file.";
 
 // The view of a silent run without a display: it shows nothing and asks nothing.
 class NoView : public RunView {
@@ -135,9 +119,9 @@ void RunDriver::Collect(RunView& view) {
     refusal = RefuseResultFile(run);
     ResultsFolderLock lock(FolderOf(run.ResultFile()));
     if (refusal.empty() && !lock.Held())
-      refusal = FormatText(GetText("ResultFile", "BusyMessage", kBusyMessage), {run.ResultFile()});
+      refusal = FormatText(GetText(texts::ResultBusyMessage), {run.ResultFile()});
     if (refusal.empty() && !ClearOldResults(run.ResultsRoot()))
-      refusal = FormatText(GetText("ResultFile", "LinkMessage", kLinkMessage), {run.ResultsRoot()});
+      refusal = FormatText(GetText(texts::ResultLinkMessage), {run.ResultsRoot()});
     if (refusal.empty()) {
       // A previous result file of the same name goes (a link to it stays, and the new
       // archive takes its place); failures show later.
@@ -173,8 +157,8 @@ void RunDriver::Collect(RunView& view) {
 std::string RunDriver::RefuseResultFile(const CollectionRun& run) const {
   const std::string& resultFile = run.ResultFile();
   if (!IsSafeName(NameOf(resultFile)))
-    return FormatText(GetText("ResultFile", "NameMessage", kNameMessage), {resultFile});
-  if (run.EndangersScript()) return FormatText(GetText("ResultFile", "ScriptMessage", kScriptMessage), {resultFile});
+    return FormatText(GetText(texts::ResultNameMessage), {resultFile});
+  if (run.EndangersScript()) return FormatText(GetText(texts::ResultScriptMessage), {resultFile});
   return std::string();
 }
 
@@ -235,8 +219,8 @@ int RunDriver::ExitCode() const {
 std::string ResultMessageText(const std::string& resultFile, unsigned long long size) {
   const unsigned long long kb = size < 1024 ? 1 : size / 1024;
   std::string text =
-      FormatText(GetText("ClearText", "WarningMessage", kWarningMessage), {resultFile, std::to_string(kb)});
-  if (size > 1449999) text += GetText("ClearText", "WarningSizeMessage", kWarningSizeMessage);
+      FormatText(GetText(texts::WarningMessage), {resultFile, std::to_string(kb)});
+  if (size > 1449999) text += GetText(texts::WarningSizeMessage);
   return text;
 }
 
@@ -250,15 +234,15 @@ void RunDriver::ShowResultMessage(const std::string& resultFile, RunView& view) 
     if (!file || !GetFileSizeEx(file.get(), &size)) return;
   }
   view.ShowMessage(ResultMessageText(resultFile, static_cast<unsigned long long>(size.QuadPart)),
-                   GetText("Tool", "Title", "Qirex Tool"));
+                   GetText(texts::ToolTitle));
 }
 
 void RunDriver::ShowRefusal(const std::string& text, RunView& view) const {
-  if (!silent_) view.ShowMessage(text, GetText("Tool", "Title", "Qirex Tool"));
+  if (!silent_) view.ShowMessage(text, GetText(texts::ToolTitle));
 }
 
 void RunDriver::ShowWriteErrorMessage(RunView& view) const {
   if (silent_) return;
-  view.ShowMessage(GetText("WriteError", "Message", "Check that destination directory\nis not read-only or full."),
-                   GetText("WriteError", "Title", "Qirex Tool Write Error"));
+  view.ShowMessage(GetText(texts::WriteErrorMessage),
+                   GetText(texts::WriteErrorTitle));
 }

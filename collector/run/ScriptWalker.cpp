@@ -19,7 +19,7 @@
 #include "QXTProcessList.h"
 #include "QXTRegistry.h"
 #include "ScriptDocument.h"
-#include "TextCatalogue.h"
+#include "CatalogueTexts.h"
 #include "TextFormat.h"
 #include "VersionLogic.h"
 
@@ -71,8 +71,8 @@ std::string Upper(std::string text) {
 
 bool SameName(const std::string& a, const char* b) { return lstrcmpiA(a.c_str(), b) == 0; }
 
-std::string StatusText(const char* group, const char* defaultText, const std::string& actionName) {
-  return FormatText(GetText(group, "WorkMsg", defaultText), {actionName});
+std::string StatusText(const CatalogueText& text, const std::string& actionName) {
+  return FormatText(GetText(text), {actionName});
 }
 
 class Walker {
@@ -125,7 +125,7 @@ class Walker {
       progressUnits_ += kUnitsActiveDirectory;
       return;
     }
-    context_.status->SetProgress(GetText("ActiveDirectory", "WorkMsg", "Dumping active directory"), 0);
+    context_.status->SetProgress(GetText(texts::ActiveDirectoryWorkMsg), 0);
     DirectoryDump(context_, element).Run();
     context_.status->SetProgress("", kUnitsActiveDirectory);
   }
@@ -158,19 +158,19 @@ class Walker {
     RunStatus& status = *context_.status;
     if (SameName(section, "FILES")) {
       if (!Counted(kUnitsFiles)) {
-        status.SetProgress(StatusText("Files", "Copying files [%s]", name), 0);
+        status.SetProgress(StatusText(texts::FilesWorkMsg, name), 0);
         FileCollector(context_, name, value).Run(FileCollector::Mode::Copy);
         status.SetProgress("", kUnitsFiles);
       }
     } else if (SameName(section, "FILE_VERSIONS")) {
       if (!Counted(kUnitsFileVersions)) {
-        status.SetProgress(StatusText("FileVersions", "Logging files [%s]", name), 0);
+        status.SetProgress(StatusText(texts::FileVersionsWorkMsg, name), 0);
         FileCollector(context_, name, value).Run(FileCollector::Mode::List);
         status.SetProgress("", kUnitsFileVersions);
       }
     } else if (SameName(section, "REGISTRY")) {
       if (!Counted(kUnitsRegistry)) {
-        status.SetProgress(StatusText("Registry", "Dumping registry [%s]", name), 0);
+        status.SetProgress(StatusText(texts::RegistryWorkMsg, name), 0);
         QXTRegistry(context_, name, value).Run();
         status.SetProgress("", kUnitsRegistry);
       }
@@ -178,25 +178,25 @@ class Walker {
       // Recognised; a directory element is taken whole by the walk, never by attribute.
     } else if (SameName(section, "DEBUG")) {
       if (!Counted(kUnitsDebug)) {
-        status.SetProgress(StatusText("Debug", "Setting debug [%s]", name), 0);
+        status.SetProgress(StatusText(texts::DebugWorkMsg, name), 0);
         LogEvent(log, LogLevel::Debug, "Debug requested but not yet implemented");
         status.SetProgress("", kUnitsDebug);
       }
     } else if (SameName(section, "EXECUTE")) {
       if (!Counted(kUnitsExecute)) {
-        status.SetProgress(StatusText("Execute", "Executing external tool [%s]", name), 0);
+        status.SetProgress(StatusText(texts::ExecuteWorkMsg, name), 0);
         QXTExecute(context_, name, value).Run();
         status.SetProgress("", kUnitsExecute);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "EVENT_LOGS")) {
       if (!Counted(kUnitsEventLogs)) {
-        status.SetProgress(GetText("EventLogs", "WorkMsg", "Collecting event logs"), 0);
+        status.SetProgress(GetText(texts::EventLogsWorkMsg), 0);
         EventLogCollector(context_, name, value).Run();
         status.SetProgress("", kUnitsEventLogs);
       }
     } else if (SameName(section, "MISCELLANEOUS") && SameName(name, "PROCESS_LIST")) {
       if (!Counted(kUnitsProcessList)) {
-        status.SetProgress(GetText("ProcessList", "WorkMsg", "Dumping process list"), 0);
+        status.SetProgress(GetText(texts::ProcessListWorkMsg), 0);
         QXTProcessList(context_, name, value).Run();
         status.SetProgress("", kUnitsProcessList);
       }

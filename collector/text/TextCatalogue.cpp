@@ -37,7 +37,7 @@ std::string GetTextFrom(const std::string& cataloguePath, LCID locale, const cha
   return text;
 }
 
-std::string GetText(const char* group, const char* name, const char* defaultText) {
+std::string LookUpText(const char* group, const char* name, const char* defaultText) {
   char program[MAX_PATH + 1] = "";
   DWORD length = GetModuleFileNameA(nullptr, program, 256);
   if (length == 0 || length >= 256) return defaultText;

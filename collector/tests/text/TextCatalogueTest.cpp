@@ -115,7 +115,7 @@ TEST(TextCatalogue, NoCatalogueGivesTheDefault) {
   EXPECT_EQ("C:\\Tools\\QIRTool.LOC", CataloguePathFor("C:\\Tools\\QIRTool.exe"));
   EXPECT_EQ("C:\\Tools\\QIR.Tool.LOC", CataloguePathFor("C:\\Tools\\QIR.Tool.exe"));
   // The test program has no catalogue beside it.
-  EXPECT_EQ("Qirex Tool", GetText("Tool", "Title", "Qirex Tool"));
+  EXPECT_EQ("Qirex Tool", LookUpText("Tool", "Title", "Qirex Tool"));
 }
 
 }  // namespace
