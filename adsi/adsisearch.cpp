@@ -4,6 +4,7 @@
 #include <adserr.h>
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "AdsClient.h"
@@ -52,7 +53,8 @@ std::wstring Lower(const wchar_t* name) {
 
 }  // namespace
 
-CADSISearch::CADSISearch() : m_hSearch(nullptr), m_dwAttributeCount(0), m_bRequestedOnly(FALSE) {}
+CADSISearch::CADSISearch()
+    : m_hSearch(nullptr), m_dwAttributeCount(0), m_bRequestedOnly(FALSE), m_bInRequestOrder(FALSE) {}
 
 CADSISearch::~CADSISearch() { Detach(); }
 
@@ -63,7 +65,9 @@ CADSISearch::CADSISearch(const CADSISearch& other)
       m_dwAttributeCount(other.m_dwAttributeCount),
       m_bsSeparator(other.m_bsSeparator),
       m_bRequestedOnly(other.m_bRequestedOnly),
-      m_requested(other.m_requested) {}
+      m_requested(other.m_requested),
+      m_requestOrder(other.m_requestOrder),
+      m_bInRequestOrder(other.m_bInRequestOrder) {}
 
 CADSISearch& CADSISearch::operator=(const CADSISearch& other) {
   if (this != &other) {
@@ -74,6 +78,9 @@ CADSISearch& CADSISearch::operator=(const CADSISearch& other) {
     m_bsSeparator = other.m_bsSeparator;
     m_bRequestedOnly = other.m_bRequestedOnly;
     m_requested = other.m_requested;
+    m_requestOrder = other.m_requestOrder;
+    m_bInRequestOrder = other.m_bInRequestOrder;
+    m_partial.clear();
   }
   return *this;
 }
@@ -151,9 +158,14 @@ HRESULT CADSISearch::ExecuteSearch(LPWSTR* attributeNames, DWORD count) {
     EndSearch();
     m_dwAttributeCount = count;
     m_requested.clear();
+    m_requestOrder.clear();
+    m_partial.clear();
     if (attributeNames && count != 0xFFFFFFFF)
       for (DWORD i = 0; i < count; ++i)
-        if (attributeNames[i]) m_requested.insert(Lower(attributeNames[i]));
+        if (attributeNames[i]) {
+          m_requested.insert(Lower(attributeNames[i]));
+          m_requestOrder.push_back(Lower(attributeNames[i]));
+        }
     _bstr_t filter = _bstr_t(L"(&") + m_bsFilter + _bstr_t(L")");
     ADS_SEARCH_HANDLE handle = nullptr;
     hr = m_IDS->ExecuteSearch(filter, attributeNames, count, &handle);
@@ -205,7 +217,40 @@ HRESULT CADSISearch::SetRequestedColumnsOnly(BOOL requestedOnly) {
   return S_OK;
 }
 
+HRESULT CADSISearch::SetColumnsInRequestOrder(BOOL inOrder) {
+  m_bInRequestOrder = inOrder;
+  return S_OK;
+}
+
+HRESULT CADSISearch::GetPartialColumns(_bstr_t& names) const {
+  return AdsiCall([&](HRESULT&) {
+    names = m_partial.c_str();
+    return m_partial.empty() ? S_FALSE : S_OK;
+  });
+}
+
 HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
+  m_partial.clear();
+  if (!m_bInRequestOrder || m_requestOrder.empty()) return ReadColumns(values, nullptr);
+  // The row's values by attribute, then one per requested name in its order.
+  std::unordered_map<std::wstring, CADSIValue> byName;
+  HRESULT hr = ReadColumns(values, &byName);
+  if (FAILED(hr)) return hr;
+  for (const std::wstring& name : m_requestOrder) {
+    auto found = byName.find(name);
+    if (found != byName.end()) {
+      hr = values.AddTail(found->second);
+    } else {
+      CADSIValue missing;
+      hr = missing.SetType(ADSTYPE_CASE_IGNORE_STRING);
+      if (SUCCEEDED(hr)) hr = values.AddTail(missing);
+    }
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CADSISearch::ReadColumns(CADSIValues& values, std::unordered_map<std::wstring, CADSIValue>* byName) {
   const bool whole = m_bsSeparator.length() != 0;
   HRESULT result = whole ? S_OK : E_FAIL;
   // A provider that repeats a column would never end the row (Wine returns "ADsPath"
@@ -217,18 +262,32 @@ HRESULT CADSISearch::SearchRowToAttributeList(CADSIValues& values) {
     if (hr == S_ADS_NOMORE_COLUMNS) return result;
     if (FAILED(hr)) return hr;
     if (!name.Get() || !seen.insert(name.Get()).second) return result;
-    if (m_bRequestedOnly && !m_requested.empty() && !m_requested.count(Lower(name.Get()))) continue;
+    std::wstring attribute = Lower(name.Get());
+    const size_t range = attribute.find(L";range=");
+    if (range != std::wstring::npos) {
+      // The last range ends with "*"; any other is a part of the values.
+      if (attribute.compare(attribute.size() - 2, 2, L"-*") != 0)
+        m_partial += (m_partial.empty() ? L"" : L",") + attribute.substr(0, range);
+      attribute.erase(range);
+    }
+    const bool requestedOnly = m_bRequestedOnly || byName;
+    if (requestedOnly && !m_requested.empty() && !m_requested.count(attribute)) continue;
     Column column(m_IDS.Get());
     hr = m_IDS->GetColumn(m_hSearch, name.Get(), column.Fill());
     if (FAILED(hr)) return hr;
     column.Filled();
     const DWORD count = column.Get().pADsValues ? column.Get().dwNumValues : 0;
-    if (count == 1) {
+    if (count == 1 && byName) {
+      (*byName)[attribute].Copy(&column.Get().pADsValues[0]);
+    } else if (count == 1) {
       values.AddTail(&column.Get().pADsValues[0]);
     } else if (count > 1 && whole) {
       CADSIValue joined;
       JoinedValue(column.Get(), m_bsSeparator, joined);
-      values.AddTail(joined);
+      if (byName)
+        (*byName)[attribute] = joined;
+      else
+        values.AddTail(joined);
     } else if (!whole) {
       return E_FAIL;
     }
