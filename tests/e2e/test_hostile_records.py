@@ -111,6 +111,9 @@ class HostileRecordsTest(unittest.TestCase):
         # Names that would start a formula or split a row, were the path not first.
         for name in ("=1+2,x.txt", "@a,b.txt", "-3.txt", "q'.txt"):
             (ver / name).write_bytes(b"plain")
+        # A named pipe without a writer: Wine lists it as a file that cannot be opened
+        # (its row of "N/A"); opened to be read, it must not hold the run.
+        os.mkfifo(ver / "pipe.exe")
         # Modified and accessed apart, each near a day's end in UTC. (Wine shows the
         # last-write time as the creation time: the unit tests keep those columns apart.)
         cls.modified = datetime.datetime(2001, 2, 3, 22, 45, 6, tzinfo=datetime.timezone.utc).timestamp()
@@ -153,11 +156,12 @@ class HostileRecordsTest(unittest.TestCase):
         self.assertEqual(members["Hostile/After/D/after/later.txt"], b"collected after the damaged files")
         h.check_with_verifier(self, self.result, members)
         rows = self.rows()
-        self.assertEqual(len(rows), 4 + len(self.damaged) + 2, sorted(rows))
+        self.assertEqual(len(rows), 4 + len(self.damaged) + 3, sorted(rows))
         for name, data in self.damaged.items():
             row = rows["D:\\ver\\" + name]
             self.assertEqual(row[1], str(len(data)), row)
             self.assertIn(row[9], ("", "Qirex Test"), row)
+        self.assertEqual(rows["D:\\ver\\pipe.exe"][1:], ["N/A"] * 5 + [""] * 7)
         self.assertEqual(rows["D:\\ver\\Good.exe"][6:], ["1.2.3.4", "5.6", "Test tool. with a comma", "Qirex Test",
                                                           "Line one  line two", "private", "special"])
 
