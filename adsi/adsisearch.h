@@ -68,14 +68,20 @@ class QIRADSI_API CADSISearch {
   HRESULT SetColumnsInRequestOrder(BOOL inOrder);
 
   // A directory hands a large attribute over in ranges ("member;range=0-1499"): the
-  // search takes such a column as the attribute's, with the values that came. The
-  // names of the last object's attributes that came in part (a range not reaching to
-  // "*"), joined by ","; S_FALSE and empty when every attribute came whole.
+  // search takes such a column as the attribute's and, reading objects whole (with a
+  // separator), reads the remaining ranges from the object itself (by the row's
+  // ADsPath). The names of the last object's attributes of which only a part could
+  // be read, joined by ","; S_FALSE and empty when every attribute came whole.
   HRESULT GetPartialColumns(_bstr_t& names) const;
 
  private:
   HRESULT ReadRow(bool first, CADSIValues& values);
   HRESULT SearchRowToAttributeList(CADSIValues& values);
+  // A ranged column's values joined, with the rest of the attribute's values read
+  // from the object when they did not all come (else the attribute is noted as
+  // partial); false for the last range, which reads as any column.
+  bool ReadRestOfRange(const std::wstring& lowerName, const std::wstring& attribute, const ADS_SEARCH_COLUMN& column,
+                       std::wstring& joined);
   // The row's columns as values (byName null) or by lower-case attribute name.
   HRESULT ReadColumns(CADSIValues& values, std::unordered_map<std::wstring, CADSIValue>* byName);
 

@@ -132,29 +132,37 @@ TEST_F(DirectoryDumpTest, ValuesAsTheLinesHoldThem) {
   EXPECT_EQ(5u, fake.attributeCount);
 }
 
-// Values as a hostile directory user sets them, and a ranged value (a group's member
-// list larger than one answer): every object is one line under the header's columns,
-// the ranged part kept with a WARNING line (Wine's provider, and slapd, never range).
+// Values as a hostile directory user sets them, and ranged values (a group's member
+// list larger than one answer; Wine's provider and slapd never range): every object is
+// one line under the header's columns. The remaining ranges are read from the object
+// itself; when they cannot be, the part that came is kept with a WARNING line.
 TEST_F(DirectoryDumpTest, HostileAndRangedValuesKeepTheHeadersColumns) {
   FakeForest forest;
   forest.trees = {L"fake.test"};
-  FakeSearch fake;
+  FakeSearch fake, group;
   client.Fake(L"GC://DC=fake,DC=test", &fake);
+  client.Fake(L"GC://host/CN=group,DC=fake,DC=test", &group);
+  const ADSVALUE groupPath = Text(ADSTYPE_CASE_IGNORE_STRING, L"GC://host/CN=group,DC=fake,DC=test");
   fake.rows = {{{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"Eve\r\nall,(objectClass=user),cn,mail")}},
                 {L"mail", {Text(ADSTYPE_CASE_IGNORE_STRING, L"=HYPERLINK(\"x\")")}}},
                {{L"mail", {Text(ADSTYPE_CASE_IGNORE_STRING, L"\"quoted")}}},
                {{L"member;range=0-1", {Text(ADSTYPE_DN_STRING, L"cn=a"), Text(ADSTYPE_DN_STRING, L"cn=b")}},
-                {L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"-group")}}},
-               {{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"last")}},
-                {L"Member;Range=2-*", {Text(ADSTYPE_DN_STRING, L"cn=c")}}}};
+                {L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"-group")}},
+                {L"ADsPath", {groupPath}}},
+               {{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"unreachable")}},
+                {L"Member;Range=0-0", {Text(ADSTYPE_DN_STRING, L"cn=x")}}}};
+  group.rowPerSearch = true;
+  group.rows = {{{L"member;range=2-3", {Text(ADSTYPE_DN_STRING, L"cn=c"), Text(ADSTYPE_DN_STRING, L"cn=d")}}},
+                {{L"member;range=4-*", {Text(ADSTYPE_DN_STRING, L"cn=e")}}}};
   const Lines log = Dump(
       "<ACTIVE_DIRECTORY><SEARCH Value='(cn=*)'><Attrib Value='cn'/><Attrib Value='mail'/><Attrib Value='member'/>"
       "<Scope Value='all'/></SEARCH></ACTIVE_DIRECTORY>");
   EXPECT_EQ((Lines{"all,(cn=*),cn,mail,member", ",,Eve  all.(objectClass=user).cn.mail,'=HYPERLINK(\"x\"),",
-                   ",,,'\"quoted,", ",,'-group,,cn=a;cn=b", ",,last,,cn=c"}),
+                   ",,,'\"quoted,", ",,'-group,,cn=a;cn=b;cn=c;cn=d;cn=e", ",,unreachable,,cn=x"}),
             Output());
+  EXPECT_EQ(std::vector<std::wstring>{L"member;range=4-*"}, group.names);
   ASSERT_EQ(2u, log.size());
-  EXPECT_EQ("WARNING,Active directory search all,(cn=*),cn,mail,member in GC://DC=fake,DC=test: object 3 holds only "
+  EXPECT_EQ("WARNING,Active directory search all,(cn=*),cn,mail,member in GC://DC=fake,DC=test: object 4 holds only "
             "part of the values of member (ranged)",
             log[0]);
 }
