@@ -166,9 +166,11 @@ class ResourceFinder {
     return false;
   }
 
-  // The neutral language's data entry, else the first language's.
+  // The data entry of the language the platform's own lookup prefers: neutral, the
+  // user's language, English (US); else the first.
   bool Language(DWORD directory, DWORD* dataEntry) const {
-    if (Entry(directory, LANG_NEUTRAL, false, dataEntry)) return true;
+    for (WORD language : {WORD(LANG_NEUTRAL), WORD(GetUserDefaultUILanguage()), WORD(0x0409)})
+      if (Entry(directory, language, false, dataEntry)) return true;
     std::vector<IMAGE_RESOURCE_DIRECTORY_ENTRY> entries;
     if (!Entries(directory, &entries) || (entries[0].OffsetToData & kSubdirectory)) return false;
     *dataEntry = entries[0].OffsetToData;

@@ -11,7 +11,7 @@
 #include <vector>
 
 // The raw version block of the file's version resource (type RT_VERSION, name 1, the
-// neutral language first, else the first language), at most `limit` bytes; false when
+// language as the platform prefers it), at most `limit` bytes; false when
 // the file cannot be read, is no PE image or holds no such resource.
 bool ReadVersionBlock(const std::string& path, DWORD limit, std::vector<BYTE>* block);
 
