@@ -203,8 +203,30 @@ HRESULT CADSIValue::SetType(ADSTYPE type) {
     if (m_bAttached) return E_FAIL;
     if (KindOf(type) == Kind::OutOfRange) return E_INVALIDARG;
     if (type == m_val.dwType) return S_OK;
-    // The union would otherwise be read as the new type: a byte block's length freed
-    // as a text pointer, a number's bits as an address.
+    const Kind from = KindOf(m_val.dwType), to = KindOf(type);
+    // Texts to texts, byte blocks to byte blocks and 32-bit numbers to 32-bit numbers
+    // share one layout: the value stays. A number changes width by its value, kept
+    // when it fits.
+    if (from == to && (from == Kind::Text || from == Kind::Bytes || from == Kind::Number32)) {
+      m_val.dwType = type;
+      return S_OK;
+    }
+    if (from == Kind::Number32 && to == Kind::Number64) {
+      const LONG number = static_cast<LONG>(m_val.Integer);
+      m_val.dwType = type;
+      m_val.LargeInteger.QuadPart = number;
+      return S_OK;
+    }
+    if (from == Kind::Number64 && to == Kind::Number32 && m_val.LargeInteger.QuadPart >= LONG_MIN &&
+        m_val.LargeInteger.QuadPart <= LONG_MAX) {
+      const LONG number = static_cast<LONG>(m_val.LargeInteger.QuadPart);
+      m_val = ADSVALUE();
+      m_val.dwType = type;
+      m_val.Integer = static_cast<DWORD>(number);
+      return S_OK;
+    }
+    // Across layouts the union would be read as the new type: a byte block's length
+    // freed as a text pointer, a number's bits as an address.
     hr = Delete();
     if (FAILED(hr)) return hr;
     m_val.dwType = type;

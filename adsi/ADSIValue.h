@@ -35,7 +35,8 @@ class QIRADSI_API CADSIValue {
   HRESULT GetValueAsBinary(BYTE*& bytes, unsigned& length) const;
   HRESULT GetValueAsInteger(LONG& number) const;
 
-  // Changes the type of a value of our own; what it held of another type is released.
+  // Changes the type of a value of our own. A value of the same layout stays (texts,
+  // byte blocks, numbers that fit); what it held of another layout is released.
   HRESULT SetType(ADSTYPE type);
   // Stores text, or the number it reads as, by the current type.
   HRESULT SetValueAsString(const wchar_t* text);

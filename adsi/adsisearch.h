@@ -10,7 +10,9 @@
 #include <comdef.h>
 
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "ADSIExport.h"
 #include "ADSIValues.h"
@@ -59,9 +61,29 @@ class QIRADSI_API CADSISearch {
   // without regard to case); a search for all attributes keeps every column.
   HRESULT SetRequestedColumnsOnly(BOOL requestedOnly);
 
+  // With this set (and names given to ExecuteSearch), each object gives one value per
+  // name, in the order named (a name named twice twice), and an empty text value for
+  // an attribute it lacks, so that a line of the values keeps its columns. Implies
+  // requested columns only.
+  HRESULT SetColumnsInRequestOrder(BOOL inOrder);
+
+  // A directory hands a large attribute over in ranges ("member;range=0-1499"): the
+  // search takes such a column as the attribute's and, reading objects whole (with a
+  // separator), reads the remaining ranges from the object itself (by the row's
+  // ADsPath). The names of the last object's attributes of which only a part could
+  // be read, joined by ","; S_FALSE and empty when every attribute came whole.
+  HRESULT GetPartialColumns(_bstr_t& names) const;
+
  private:
   HRESULT ReadRow(bool first, CADSIValues& values);
   HRESULT SearchRowToAttributeList(CADSIValues& values);
+  // A ranged column's values joined, with the rest of the attribute's values read
+  // from the object when they did not all come (else the attribute is noted as
+  // partial); false for the last range, which reads as any column.
+  bool ReadRestOfRange(const std::wstring& lowerName, const std::wstring& attribute, const ADS_SEARCH_COLUMN& column,
+                       std::wstring& joined);
+  // The row's columns as values (byName null) or by lower-case attribute name.
+  HRESULT ReadColumns(CADSIValues& values, std::unordered_map<std::wstring, CADSIValue>* byName);
 
   ADS_SEARCH_HANDLE m_hSearch;
   ComRef<IDirectorySearch> m_IDS;
@@ -71,4 +93,7 @@ class QIRADSI_API CADSISearch {
   BOOL m_bRequestedOnly;
   // The lower-case names given to the last ExecuteSearch; empty for all attributes.
   std::unordered_set<std::wstring> m_requested;
+  std::vector<std::wstring> m_requestOrder;
+  BOOL m_bInRequestOrder;
+  std::wstring m_partial;
 };

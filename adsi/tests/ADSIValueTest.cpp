@@ -210,3 +210,26 @@ TEST(ADSIValues, CursorPositionsAndConcatenation) {
 }
 
 }  // namespace
+
+// A change of type within one layout keeps the value; across layouts it is dropped,
+// since the union's bits would otherwise be read as the other type.
+TEST(ADSIValue, SetTypeKeepsTheValueWithinOneLayout) {
+  CADSIValue text;
+  ASSERT_EQ(S_OK, text.SetType(ADSTYPE_CASE_IGNORE_STRING));
+  ASSERT_EQ(S_OK, text.SetValueAsString(L"cn=Alice"));
+  ASSERT_EQ(S_OK, text.SetType(ADSTYPE_DN_STRING));
+  EXPECT_EQ(L"cn=Alice", AsText(text));
+
+  CADSIValue number;
+  ASSERT_EQ(S_OK, number.SetType(ADSTYPE_INTEGER));
+  ASSERT_EQ(S_OK, number.SetValueAsString(L"-7"));
+  ASSERT_EQ(S_OK, number.SetType(ADSTYPE_LARGE_INTEGER));
+  EXPECT_EQ(L"-7", AsText(number));
+  ASSERT_EQ(S_OK, number.SetValueAsString(L"9000000000"));
+  ASSERT_EQ(S_OK, number.SetType(ADSTYPE_INTEGER));  // does not fit: dropped
+  EXPECT_EQ(L"0", AsText(number));
+
+  ASSERT_EQ(S_OK, text.SetType(ADSTYPE_INTEGER));
+  EXPECT_EQ(L"0", AsText(text));
+  EXPECT_EQ(nullptr, text.GetValue()->CaseIgnoreString);
+}

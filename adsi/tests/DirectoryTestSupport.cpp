@@ -141,22 +141,26 @@ HRESULT FakeSearch::SetSearchPreference(PADS_SEARCHPREF_INFO prefs, DWORD count)
   return S_OK;
 }
 
-HRESULT FakeSearch::ExecuteSearch(LPWSTR filterText, LPWSTR*, DWORD count, PADS_SEARCH_HANDLE handle) {
+HRESULT FakeSearch::ExecuteSearch(LPWSTR filterText, LPWSTR* requested, DWORD count, PADS_SEARCH_HANDLE handle) {
   filter = filterText;
   attributeCount = count;
+  names.clear();
+  for (DWORD i = 0; requested && count != 0xFFFFFFFF && i < count; ++i) names.push_back(requested[i]);
   *handle = this;
   ++openHandles;
+  ++searches_;
   row_ = 0;
   return S_OK;
 }
 
 HRESULT FakeSearch::GetFirstRow(ADS_SEARCH_HANDLE handle) {
-  row_ = 0;
+  row_ = rowPerSearch ? searches_ - 1 : 0;
   return GetNextRow(handle);
 }
 
 HRESULT FakeSearch::GetNextRow(ADS_SEARCH_HANDLE) {
   column_ = 0;
+  if (rowPerSearch && row_ == searches_) return S_ADS_NOMORE_ROWS;
   return ++row_ > rows.size() ? S_ADS_NOMORE_ROWS : S_OK;
 }
 

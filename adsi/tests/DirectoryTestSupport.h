@@ -73,6 +73,10 @@ using FakeRow = std::vector<FakeColumn>;
 class FakeSearch : public IDirectorySearch {
  public:
   std::vector<FakeRow> rows;
+  // Each search sees one row of its own, the first search rows[0], the next rows[1]
+  // (a directory answering a ranged attribute's next range).
+  bool rowPerSearch = false;
+  std::vector<std::wstring> names;  // the names given to the last search
   bool endlessColumns = false;
   std::wstring filter;
   DWORD attributeCount = 0;
@@ -95,7 +99,7 @@ class FakeSearch : public IDirectorySearch {
 
  private:
   ULONG refs_ = 1;  // owned by the test
-  size_t row_ = 0, column_ = 0;
+  size_t row_ = 0, column_ = 0, searches_ = 0;
 };
 
 // IDirectoryObject with attributes given by the test; it keeps what was written,

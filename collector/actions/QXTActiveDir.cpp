@@ -10,6 +10,7 @@
 #include "ADSI.h"
 #include "AdsClient.h"
 #include "CollectorState.h"
+#include "CsvField.h"
 #include "FileList.h"
 #include "NameCheck.h"
 #include "ScriptDocument.h"
@@ -51,18 +52,17 @@ std::string Narrow(const std::wstring& text) {
   return out;
 }
 
-// One object's line: the values' texts in the order the directory gave them, a comma
-// before each but when the line is still empty.
+// One object's line: two empty fields under the header's scope and filter, then one
+// field per requested attribute (empty when the object lacks it), each made a CSV field.
 std::string LineOf(CADSIValues& values) {
-  std::string line;
+  std::vector<std::string> fields(2);
   CADSIValue* value = nullptr;
   for (HRESULT hr = values.GetFirst(value); hr == S_OK; hr = values.GetNext(value)) {
     _bstr_t text;
     value->GetValueAsString(text);
-    if (!line.empty()) line += ',';
-    if (text.length()) line += static_cast<const char*>(text);
+    fields.push_back(text.length() ? Narrow(static_cast<const wchar_t*>(text)) : std::string());
   }
-  return line;
+  return CsvRow(fields);
 }
 
 }  // namespace
@@ -127,8 +127,9 @@ std::vector<std::wstring> DirectoryDump::ForestTrees() {
 }
 
 void DirectoryDump::RunSearch(const Search& search, const std::vector<std::wstring>& trees, LineFileWriter& out) {
-  std::string header = search.scope + "," + search.filter;
-  for (const std::string& attribute : search.attributes) header += "," + attribute;
+  std::vector<std::string> fields = {search.scope, search.filter};
+  fields.insert(fields.end(), search.attributes.begin(), search.attributes.end());
+  const std::string header = CsvRow(fields);
   out.AppendLine(header);
   // Other scopes are accepted by the vocabulary but search nothing.
   if (!SameName(search.scope, "all")) return;
@@ -152,6 +153,8 @@ void DirectoryDump::DumpTree(const Search& search, const std::string& header, co
   // attributes: a provider's own columns would shift the line.
   directory.SetMultiValueSeparator(L";");
   directory.SetRequestedColumnsOnly(TRUE);
+  // One field per requested attribute, so that every line keeps the header's columns.
+  directory.SetColumnsInRequestOrder(TRUE);
   const std::string where = header + " in GC://" + Narrow(tree);
   HRESULT hr = directory.Attach(_bstr_t(tree.c_str()), nullptr, 1);
   if (FAILED(hr)) {
@@ -171,6 +174,11 @@ void DirectoryDump::DumpTree(const Search& search, const std::string& header, co
     out.AppendLine(LineOf(values));
     ++read;
     ++objects_;
+    _bstr_t partial;
+    if (directory.GetPartialColumns(partial) == S_OK)
+      LogEventF(context_.log, LogLevel::Warning,
+                "Active directory search %s: object %lu holds only part of the values of %s (ranged)", where.c_str(),
+                read, Narrow(static_cast<const wchar_t*>(partial)).c_str());
     if (TerminateRequested) return;
   }
   // E_FAIL is the end of the results; any other code a row that could not be read,

@@ -10,6 +10,7 @@
 
 #include "ByteBounds.h"
 #include "CollectorState.h"
+#include "CsvField.h"
 #include "FileList.h"
 #include "VersionLogic.h"
 
@@ -267,8 +268,10 @@ bool EventLogCollector::FormatRecord(const std::string& logName, const BYTE* rec
   const bool hasData = header.DataLength && Fits(header.DataOffset, header.DataLength, length);
   const std::string data = DataText(record + header.DataOffset, hasData ? header.DataLength : 0);
 
-  *line = std::string(TypeText(header.EventType)) + "," + date + "," + time + "," + source + "," + category + "," +
-          std::to_string(header.EventID & 0xFFFF) + "," + user + "," + computer + "," + description + "," + data;
+  // Every text goes through the shared field rules: sources, users and computers are
+  // whatever the event's writer chose.
+  *line = CsvRow({TypeText(header.EventType), date, time, source, category, std::to_string(header.EventID & 0xFFFF),
+                  user, computer, description, data});
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "CollectorState.h"
+#include "CsvField.h"
 #include "FileList.h"
 #include "Handles.h"
 #include "NameCheck.h"
@@ -37,15 +38,6 @@ void TrimRight(std::string& text) {
 }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// Commas would add fields to a CSV row and line breaks would end it.
-std::string CsvField(std::string text) {
-  for (char& c : text) {
-    if (c == ',') c = '.';
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
-}
 
 // The folder's path as the platform resolves it (links followed), without "\\?\" and
 // trailing backslash; "" when it cannot be opened.
@@ -338,7 +330,6 @@ bool FileCollector::CreatePath(const std::string& path) {
 
 void FileCollector::ListFileVersion(const std::string& path) {
   ++count_;
-  const VersionResource resource = VersionResource::FromFile(path);
   std::string row = CsvField(path);
   FileHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -347,14 +338,21 @@ void FileCollector::ListFileVersion(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (file && GetFileSizeEx(file.get(), &size) && GetFileTime(file.get(), &created, &accessed, &written) &&
       attributes != INVALID_FILE_ATTRIBUTES) {
-    row += "," + std::to_string(size.QuadPart) + "," + LocalTimeText(created) + "," + LocalTimeText(written) + "," +
-           LocalTimeText(accessed) + "," + AttributeLetters(attributes);
+    row += "," + FileFactFields(size.QuadPart, created, written, accessed, attributes);
   } else {
     row += ",N/A,N/A,N/A,N/A,N/A";
   }
   file.reset();
+  // Read after the times: reading the resource sets the file's last access time.
+  const VersionResource resource = VersionResource::FromFile(path);
   for (const char* key : kVersionKeys) row += "," + CsvField(resource.Value(key));
   Listing().AppendLine(row);
+}
+
+std::string FileCollector::FileFactFields(LONGLONG size, const FILETIME& created, const FILETIME& modified,
+                                          const FILETIME& accessed, DWORD attributes) {
+  return std::to_string(size) + "," + LocalTimeText(created) + "," + LocalTimeText(modified) + "," +
+         LocalTimeText(accessed) + "," + AttributeLetters(attributes);
 }
 
 LineFileWriter& FileCollector::Listing() {

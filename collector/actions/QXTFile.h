@@ -36,8 +36,8 @@ class FileCollector {
   // Appends the file's CSV row of thirteen fields.
   void ListFileVersion(const std::string& path);
 
-  // One string of the file's version resource, commas turned into full stops and line
-  // breaks into spaces so that the CSV row keeps its fields; "" when there is none.
+  // One string of the file's version resource as a CSV field (CsvField: no comma, line
+  // break or formula start), so that the row keeps its fields; "" when there is none.
   static std::string VersionString(const std::string& path, const std::string& key);
   // Creates every missing folder of path; the path must hold ":" (or "$").
   static bool CreatePath(const std::string& path);
@@ -55,6 +55,9 @@ class FileCollector {
   static std::string NumberedName(const std::string& name, int number);
   // "R", "H", "S", "A", "C", "E" for the attribute bits 0x1, 0x2, 0x4, 0x20, 0x800, 0x40.
   static std::string AttributeLetters(DWORD attributes);
+  // A row's size, created, modified and accessed time, and attribute fields.
+  static std::string FileFactFields(LONGLONG size, const FILETIME& created, const FILETIME& modified,
+                                    const FILETIME& accessed, DWORD attributes);
   // A file time in local time as "dd/mm/yyyy hh:mm:ss".
   static std::string LocalTimeText(const FILETIME& time);
 

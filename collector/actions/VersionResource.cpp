@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ByteBounds.h"
+#include "VersionResourceFile.h"
 
 namespace {
 
@@ -48,12 +49,8 @@ VersionResource::VersionResource(std::vector<BYTE> block) {
 }
 
 VersionResource VersionResource::FromFile(const std::string& path) {
-  DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
-  if (size == 0) return VersionResource();
-  if (size > kMaxBlock) size = kMaxBlock;
-  std::vector<BYTE> block(size);
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return VersionResource();
+  std::vector<BYTE> block;
+  if (!ReadVersionBlock(path, kMaxBlock, &block)) return VersionResource();
   return VersionResource(std::move(block));
 }
 

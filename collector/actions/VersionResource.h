@@ -14,7 +14,8 @@ class VersionResource {
   // A version block as the platform's version-information read returns it: the
   // 32-bit layout (UTF-16 keys and texts) or the 16-bit one (single-byte).
   explicit VersionResource(std::vector<BYTE> block);
-  // The file's resource; empty when it has none or it cannot be read.
+  // The file's resource, read from its image by our own bounds-checked reader (never
+  // the platform's version calls); empty when it has none or it cannot be read.
   static VersionResource FromFile(const std::string& path);
 
   // The text of `key` in the string table of the resource's first translation

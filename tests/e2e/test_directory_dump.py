@@ -8,7 +8,9 @@ information and name translation classes and as the directory client's "GC:"
 provider, which binds a tree's global-catalog path on slapd (or on its relay that
 stops answering mid-search). The collector runs unchanged."""
 
+import csv
 import datetime
+import io
 import os
 import subprocess
 import sys
@@ -103,21 +105,26 @@ class DirectoryDumpTest(unittest.TestCase):
         lines = members["Dir/Directory.csv"].split(b"\r\n")
         self.assertEqual(lines[-1], b"", "the last line is complete")
         big = lines[5].split(b",")
+        # Every object's line under the header's columns: empty fields under the scope
+        # and the filter, and where the object lacks an attribute.
         self.assertEqual(lines[:5] + lines[6:9], [
             b"all,(objectClass=user),cn,mail,qirNickname,qirBadge,qirNote",
-            b"Alice Archer,alice@qirex.test,Ali;Archie, a ff  0 7f",
-            b"Bob Baker,bob@qirex.test,Bobby",
-            b"Eve (admin),eve@qirex.test",
-            b"Dan Dorsey",
-            b"Sam Seller,sam@sales.test",
-            b"Sue Seller,sue@sales.test",
+            b",,Alice Archer,alice@qirex.test,Ali;Archie, a ff  0 7f,",
+            b",,Bob Baker,bob@qirex.test,Bobby,,",
+            b",,Eve (admin),eve@qirex.test,,,",
+            b",,Dan Dorsey,,,,",
+            b",,Sam Seller,sam@sales.test,,,",
+            b",,Sue Seller,sue@sales.test,,,",
             b"all,(objectClass=organizationalRole),cn"])
-        # A megabyte of text and a megabyte of bytes as hex, whole on their line.
-        self.assertEqual(len(big), 3)
-        self.assertEqual(big[0], b"Big Value")
-        self.assertEqual(big[1], b"x" * MEGABYTE)
-        self.assertEqual(big[2], " ".join("%2x" % (n % 256) for n in range(MEGABYTE)).encode())
-        self.assertEqual(sorted(lines[9:-1]), [b"bulk%05d" % n for n in range(1, 10001)])
+        # A megabyte of bytes as hex and a megabyte of text, whole on their line.
+        self.assertEqual(big[:5], [b"", b"", b"Big Value", b"", b""])
+        self.assertEqual(big[5], " ".join("%2x" % (n % 256) for n in range(MEGABYTE)).encode())
+        self.assertEqual(big[6], b"x" * MEGABYTE)
+        self.assertEqual(len(big), 7)
+        self.assertEqual(sorted(lines[9:-1]), [b",,bulk%05d" % n for n in range(1, 10001)])
+        csv.field_size_limit(4 * MEGABYTE)
+        rows = list(csv.reader(io.StringIO(members["Dir/Directory.csv"].decode("latin-1"), newline="")))
+        self.assertEqual([len(row) for row in rows], [7] * 8 + [3] * 10001)
 
         # The empty element searches nothing and writes nothing.
         self.assertEqual(events, [
@@ -134,8 +141,8 @@ class DirectoryDumpTest(unittest.TestCase):
         header = "all,(|(objectClass=organizationalRole)(mail=s*))(!(cn=qir-cut-after-first-page)),cn"
         self.assertEqual(lines[0], header)
         self.assertEqual(len(lines), 1 + 1000 + 2)
-        self.assertTrue(all(line.startswith("bulk") for line in lines[1:1001]), lines[1:3])
-        self.assertEqual(lines[1001:], ["Sam Seller", "Sue Seller"])
+        self.assertTrue(all(line.startswith(",,bulk") for line in lines[1:1001]), lines[1:3])
+        self.assertEqual(lines[1001:], [",,Sam Seller", ",,Sue Seller"])
 
         warning = "Active directory search %s in GC://DC=qirex,DC=test: reading stopped after 1000 objects with 0x8" % header
         self.assertEqual(events[0][0], "WARNING")

@@ -88,15 +88,15 @@ TEST_F(DirectoryDumpTest, ForestOfTwoTreesThroughTheGlobalCatalog) {
       "</ACTIVE_DIRECTORY>");
   EXPECT_EQ((Lines{
                 "ALL,(objectClass=user)(mail=*),Mail,qirNickname",
-                "alice@qirex.test,Ali;Archie",
-                "bob@qirex.test,Bobby",
-                "eve@qirex.test",
-                "sam@sales.test",
-                "sue@sales.test",
+                ",,alice@qirex.test,Ali;Archie",
+                ",,bob@qirex.test,Bobby",
+                ",,eve@qirex.test,",
+                ",,sam@sales.test,",
+                ",,sue@sales.test,",
                 "all,(cn=Bob Baker),cn",
-                "Bob Baker",
+                ",,Bob Baker",
                 ",(objectClass=user),cn",
-                "cn=Sam Seller,dc=sales,dc=test,(cn=Sam Seller),mail",
+                "cn=Sam Seller.dc=sales.dc=test,(cn=Sam Seller),mail",
             }),
             Output("users.csv"));
   EXPECT_FALSE(Exists("first.csv"));
@@ -109,8 +109,9 @@ TEST_F(DirectoryDumpTest, ForestOfTwoTreesThroughTheGlobalCatalog) {
 }
 
 // Values through a fake search (Wine gap: an INTEGER column can read wrong on its
-// first GetColumn): the text forms, an empty first value that leaves no leading
-// comma, an object without any requested attribute as an empty line.
+// first GetColumn): the text forms, each in its attribute's column (empty when the
+// object lacks it, or its text is empty), an object without any requested attribute as
+// a line of empty fields.
 TEST_F(DirectoryDumpTest, ValuesAsTheLinesHoldThem) {
   FakeForest forest;
   forest.trees = {L"fake.test"};
@@ -126,9 +127,44 @@ TEST_F(DirectoryDumpTest, ValuesAsTheLinesHoldThem) {
   Dump(
       "<ACTIVE_DIRECTORY><SEARCH><Attrib Value='a'/><Attrib Value='b'/><Attrib Value='n'/><Attrib Value='big'/>"
       "<Attrib Value='m'/><Scope Value='all'/></SEARCH></ACTIVE_DIRECTORY>");
-  EXPECT_EQ((Lines{"all,,a,b,n,big,m", "x", "-7,78187493530", "", "p,q,1;2"}), Output());
+  EXPECT_EQ((Lines{"all,,a,b,n,big,m", ",,,x,,,", ",,,,-7,78187493530,", ",,,,,,", ",,,p.q,,,1;2"}), Output());
   EXPECT_EQ(L"(&)", fake.filter);
   EXPECT_EQ(5u, fake.attributeCount);
+}
+
+// Values as a hostile directory user sets them, and ranged values (a group's member
+// list larger than one answer; Wine's provider and slapd never range): every object is
+// one line under the header's columns. The remaining ranges are read from the object
+// itself; when they cannot be, the part that came is kept with a WARNING line.
+TEST_F(DirectoryDumpTest, HostileAndRangedValuesKeepTheHeadersColumns) {
+  FakeForest forest;
+  forest.trees = {L"fake.test"};
+  FakeSearch fake, group;
+  client.Fake(L"GC://DC=fake,DC=test", &fake);
+  client.Fake(L"GC://host/CN=group,DC=fake,DC=test", &group);
+  const ADSVALUE groupPath = Text(ADSTYPE_CASE_IGNORE_STRING, L"GC://host/CN=group,DC=fake,DC=test");
+  fake.rows = {{{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"Eve\r\nall,(objectClass=user),cn,mail")}},
+                {L"mail", {Text(ADSTYPE_CASE_IGNORE_STRING, L"=HYPERLINK(\"x\")")}}},
+               {{L"mail", {Text(ADSTYPE_CASE_IGNORE_STRING, L"\"quoted")}}},
+               {{L"member;range=0-1", {Text(ADSTYPE_DN_STRING, L"cn=a"), Text(ADSTYPE_DN_STRING, L"cn=b")}},
+                {L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"-group")}},
+                {L"ADsPath", {groupPath}}},
+               {{L"cn", {Text(ADSTYPE_CASE_IGNORE_STRING, L"unreachable")}},
+                {L"Member;Range=0-0", {Text(ADSTYPE_DN_STRING, L"cn=x")}}}};
+  group.rowPerSearch = true;
+  group.rows = {{{L"member;range=2-3", {Text(ADSTYPE_DN_STRING, L"cn=c"), Text(ADSTYPE_DN_STRING, L"cn=d")}}},
+                {{L"member;range=4-*", {Text(ADSTYPE_DN_STRING, L"cn=e")}}}};
+  const Lines log = Dump(
+      "<ACTIVE_DIRECTORY><SEARCH Value='(cn=*)'><Attrib Value='cn'/><Attrib Value='mail'/><Attrib Value='member'/>"
+      "<Scope Value='all'/></SEARCH></ACTIVE_DIRECTORY>");
+  EXPECT_EQ((Lines{"all,(cn=*),cn,mail,member", ",,Eve  all.(objectClass=user).cn.mail,'=HYPERLINK(\"x\"),",
+                   ",,,'\"quoted,", ",,'-group,,cn=a;cn=b;cn=c;cn=d;cn=e", ",,unreachable,,cn=x"}),
+            Output());
+  EXPECT_EQ(std::vector<std::wstring>{L"member;range=4-*"}, group.names);
+  ASSERT_EQ(2u, log.size());
+  EXPECT_EQ("WARNING,Active directory search all,(cn=*),cn,mail,member in GC://DC=fake,DC=test: object 4 holds only "
+            "part of the values of member (ranged)",
+            log[0]);
 }
 
 // A failure never looks like an empty result: a WARNING line with the code beside the
@@ -161,7 +197,7 @@ TEST_F(DirectoryDumpTest, FailuresAreWarningsBesideTheHeaders) {
   FakeForest forest;
   forest.trees = {L"none.test", L"sales.test"};
   log = Dump(element);
-  EXPECT_EQ((Lines{"all,(objectClass=user),mail", "sam@sales.test", "sue@sales.test", "all,(cn=Bob Baker),cn"}),
+  EXPECT_EQ((Lines{"all,(objectClass=user),mail", ",,sam@sales.test", ",,sue@sales.test", "all,(cn=Bob Baker),cn"}),
             Output());
   ASSERT_EQ(3u, log.size());
   for (const char* search : {"all,(objectClass=user),mail", "all,(cn=Bob Baker),cn"}) {

@@ -447,4 +447,39 @@ TEST_F(EventLogExport, StopsAtTheNextRecordWhenTerminationIsRequested) {
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((folder_ + "\\System Log.csv").c_str()));
 }
 
+// Sources, computers and insertion strings as a hostile writer of events sets them: the
+// file keeps one line per event and ten fields each, as a CSV reader splits them (a
+// field is quoted only when it starts with a quote), and no field starts a formula.
+TEST_F(EventLogExport, HostileTextsKeepOneRowOfTenInertFields) {
+  RecordFields hostile;
+  hostile.source = "=HYPERLINK(\"x\"),a";
+  hostile.computer = "-HOST\r\nInformation,01/01/2000,fake";
+  hostile.strings = {"@x", "\"y"};
+  RecordFields quoted = hostile;
+  quoted.source = "\"Src";
+  quoted.computer = "+1+1";
+  EventLogCollector::Platform platform;
+  platform.ntPlatform = true;
+  platform.open = [&](const std::string& log) -> std::unique_ptr<EventLogCollector::LogReader> {
+    if (log != "Application") return nullptr;
+    std::vector<BYTE> read = Record(hostile), second = Record(quoted);
+    read.insert(read.end(), second.begin(), second.end());
+    return std::make_unique<PreparedLog>(std::vector<std::vector<BYTE>>{read});
+  };
+  EventLogCollector collector(context_, platform);
+  collector.Run();
+  const std::vector<std::string> rows = Csv("Application");
+  ASSERT_EQ(3u, rows.size());
+  for (const std::string& row : rows) {
+    EXPECT_EQ(9, std::count(row.begin(), row.end(), ',')) << row;
+    for (size_t start = 0; start <= row.size(); start = row.find(',', start) + 1) {
+      EXPECT_EQ(std::string::npos, std::string("=+-@\"").find(row[start])) << row.substr(start);
+      if (row.find(',', start) == std::string::npos) break;
+    }
+  }
+  EXPECT_NE(std::string::npos, rows[1].find(",'=HYPERLINK(\"x\").a,")) << rows[1];
+  EXPECT_NE(std::string::npos, rows[1].find(",'-HOST  Information.01/01/2000.fake,")) << rows[1];
+  EXPECT_NE(std::string::npos, rows[2].find(",'\"Src,")) << rows[2];
+}
+
 }  // namespace

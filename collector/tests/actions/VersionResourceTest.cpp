@@ -10,6 +10,7 @@
 #include "QXTFile.h"
 #include "TestFiles.h"
 #include "VersionResource.h"
+#include "VersionResourceFile.h"
 
 namespace {
 
@@ -131,6 +132,74 @@ TEST(VersionString, ReadsARealResourceAndKeepsTheCsvFields) {
   EXPECT_EQ("Tool. fine", FileCollector::VersionString(copy, "FileDescription"));
   EXPECT_EQ("", FileCollector::VersionString(copy, "Translation"));
   DeleteFileA(copy.c_str());
+}
+
+// The strings our own reader finds in the good file are those the platform's version
+// calls read from it; every damaged byte of its headers and resource directory is
+// survived, giving the good block, a shorter one or none.
+TEST(VersionResourceFile, ReadsWhatThePlatformReadsAndSurvivesDamagedImages) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(TestTool().c_str(), &ignored);
+  ASSERT_NE(0u, size);
+  std::vector<BYTE> platform(size);
+  ASSERT_TRUE(GetFileVersionInfoA(TestTool().c_str(), 0, size, platform.data()));
+  const VersionResource ours = VersionResource::FromFile(TestTool());
+  for (const char* key : {"FileVersion", "ProductVersion", "FileDescription", "ProductName", "Comments",
+                          "PrivateBuild", "SpecialBuild"}) {
+    char* text = nullptr;
+    UINT length = 0;
+    const std::string query = std::string("\\StringFileInfo\\040904B0\\") + key;
+    ASSERT_TRUE(VerQueryValueA(platform.data(), query.c_str(), reinterpret_cast<void**>(&text), &length)) << key;
+    EXPECT_EQ(std::string(text), ours.Value(key)) << key;
+  }
+
+  const std::string bytes = ReadAll(TestTool());
+  const std::vector<BYTE> image(bytes.begin(), bytes.end());
+  std::vector<BYTE> good, found;
+  ASSERT_TRUE(FindVersionBlock(image, VersionResource::kMaxBlock, &good));
+  // The headers with the section table, and the resource section up to the block: the
+  // directory's entries and the data entry.
+  const size_t block = bytes.find(std::string(reinterpret_cast<const char*>(good.data()), good.size()));
+  const size_t table = bytes.find(std::string(".rsrc\0\0\0", 8));
+  ASSERT_NE(std::string::npos, block);
+  ASSERT_NE(std::string::npos, table);
+  DWORD resources = 0;
+  memcpy(&resources, bytes.data() + table + offsetof(IMAGE_SECTION_HEADER, PointerToRawData), sizeof resources);
+  ASSERT_LT(resources, block);
+  std::vector<BYTE> damaged = image;
+  for (size_t at = 0; at < block; at = at + 1 == 1024 ? resources : at + 1) {
+    for (BYTE flip : {0x01, 0x80, 0xFF}) {
+      damaged[at] ^= flip;
+      found.clear();
+      if (FindVersionBlock(damaged, VersionResource::kMaxBlock, &found)) {
+        EXPECT_FALSE(found.empty()) << at;
+        EXPECT_LE(found.size(), VersionResource::kMaxBlock) << at;
+      }
+      damaged[at] ^= flip;
+    }
+  }
+  EXPECT_FALSE(FindVersionBlock(std::vector<BYTE>(image.begin(), image.begin() + block), 1u << 20, &found));
+}
+
+FILETIME NoonUtc(WORD year) {
+  SYSTEMTIME calendar = {};
+  calendar.wYear = year;
+  calendar.wMonth = 6;
+  calendar.wDay = 15;
+  calendar.wHour = 12;
+  FILETIME time = {};
+  SystemTimeToFileTime(&calendar, &time);
+  return time;
+}
+
+// Noon in UTC keeps the day in every time zone: each year shows in its own column.
+TEST(VersionRow, KeepsCreatedModifiedAndAccessedInTheirColumns) {
+  const std::string fields =
+      FileCollector::FileFactFields(-1, NoonUtc(1999), NoonUtc(2005), NoonUtc(2011), FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(0u, fields.find("-1,15/06/1999 ")) << fields;
+  EXPECT_NE(std::string::npos, fields.find(",15/06/2005 ")) << fields;
+  EXPECT_LT(fields.find(",15/06/2005 "), fields.find(",15/06/2011 ")) << fields;
+  EXPECT_EQ(",H", fields.substr(fields.size() - 2)) << fields;
 }
 
 }  // namespace
