@@ -111,13 +111,17 @@ TEST(ParallelGzipSink, BlocksThatDoNotCompressAreStoredBesideDeflatedOnes) {
   EXPECT_TRUE(InflateOneMember(stored, &whole) == random);
   EXPECT_TRUE(whole);
 
-  // Text, random bytes ending the stream in a stored last block, and bytes of a
-  // uniform histogram that repeat within the window: deflated where they compress.
+  // Text, random bytes ending the stream in a stored last block, a deflated block
+  // whose matches reach back into the stored one before it, and bytes of a uniform
+  // histogram that repeat within the window: deflated where they compress.
   const std::string text = Stream(3 * kBlock).substr(0, kBlock);
   std::string repeats;
   while (repeats.size() < kBlock) repeats += random.substr(0, 5000);
   repeats.resize(kBlock);
-  for (const std::string& stream : {text + random + text.substr(0, 100), text + repeats + random.substr(0, 20000)}) {
+  const std::string storedThenDeflated =
+      random.substr(0, kBlock) + (random.substr(kBlock - 20000, 20000) + text).substr(0, kBlock);
+  for (const std::string& stream :
+       {text + random + text.substr(0, 100), text + repeats + random.substr(0, 20000), storedThenDeflated}) {
     const std::string one = Compress(stream, 1, 4096);
     EXPECT_TRUE(InflateOneMember(one, &whole) == stream);
     EXPECT_TRUE(whole);
