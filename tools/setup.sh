@@ -13,6 +13,7 @@ packages=(
   wine wine64
   xvfb xauth imagemagick
   slapd ldap-utils
+  libarchive-tools p7zip-full
 )
 
 missing=()

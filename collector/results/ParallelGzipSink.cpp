@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -39,6 +41,79 @@ class RawDeflate {
 
 void PutLittleEndian32(unsigned char* out, unsigned long value) {
   for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// Below this a block is always deflated: its deflate time is small, and the test's
+// estimate is too rough on few bytes.
+constexpr size_t kSmallestStoredBlock = 16 * 1024;
+// A block is stored when deflate could save less than this share of it (1/128).
+constexpr unsigned kWorthDeflatingShift = 7;
+// The largest stored deflate block.
+constexpr size_t kStoredMax = 65535;
+
+// The bits saved by coding the bytes counted with their own order-0 entropy instead of
+// eight bits each: a bound on what deflate's literal codes can save.
+double LiteralSaving(const unsigned (&counts)[256], size_t total) {
+  double bits = 0;
+  for (unsigned count : counts)
+    if (count > 0) bits += count * std::log2(static_cast<double>(total) / count);
+  return 8.0 * total - bits;
+}
+
+void CountBytes(const unsigned char* data, size_t length, unsigned (&counts)[256]) {
+  for (size_t i = 0; i < length; ++i) ++counts[data[i]];
+}
+
+// Bytes of the block (from `start` in `data`) that repeat a string of at least 15 bytes
+// within deflate's 32 KB window, counted until `enough` is reached. Every position is
+// hashed by its next 8 bytes; every eighth one of the block is looked up, so a repeat
+// of 15 bytes or more is found unless a colliding position overwrote its entry.
+size_t RepeatedBytes(const unsigned char* data, size_t start, size_t end, size_t enough) {
+  constexpr unsigned kHashBits = 15;
+  constexpr unsigned long long kMultiplier = 0x9E3779B97F4A7C15ULL;
+  constexpr uint32_t kNone = 0xffffffffu;
+  std::vector<uint32_t> last(size_t{1} << kHashBits, kNone);
+  size_t repeated = 0, countedTo = 0;
+  for (size_t at = 0; at + 8 <= end; ++at) {
+    unsigned long long eight;
+    std::memcpy(&eight, data + at, 8);
+    const uint32_t hash = static_cast<uint32_t>((eight * kMultiplier) >> (64 - kHashBits));
+    if (at >= start && (at - start) % 8 == 0) {
+      const uint32_t earlier = last[hash];
+      if (earlier != kNone && at - earlier <= 32768 && std::memcmp(data + earlier, data + at, 8) == 0) {
+        size_t length = 8;
+        while (at + length < end && data[earlier + length] == data[at + length]) ++length;
+        // The later lookups inside the same repeat find it again: counted once.
+        if (at + length > countedTo) {
+          repeated += at + length - std::max(at, countedTo);
+          countedTo = at + length;
+        }
+        if (repeated >= enough) return repeated;
+      }
+    }
+    last[hash] = static_cast<uint32_t>(at);
+  }
+  return repeated;
+}
+
+// The fast test: whether deflate could save at least 1/128 of the block, judged by the
+// block's bytes and its dictionary alone (so every thread decides alike). A sample of
+// four slices shows most compressible blocks at once; a block that passes it is judged
+// by its byte histogram and then by its long repeats.
+bool WorthDeflating(const unsigned char* data, size_t dictionary, size_t length) {
+  if (length < kSmallestStoredBlock) return true;
+  const unsigned char* block = data + dictionary;
+  const size_t enough = length >> kWorthDeflatingShift;
+  unsigned sample[256] = {};
+  constexpr size_t kSlice = 4096;
+  for (size_t slice = 0; slice < 4; ++slice) CountBytes(block + slice * (length / 4), kSlice, sample);
+  // Uniform random bytes save about 0.01 bits per byte of a 16 KB sample; this asks 0.5.
+  if (LiteralSaving(sample, 4 * kSlice) >= 0.5 * 4 * kSlice) return true;
+  unsigned counts[256] = {};
+  CountBytes(block, length, counts);
+  const double literal = LiteralSaving(counts, length) / 8;
+  if (literal >= enough) return true;
+  return literal + RepeatedBytes(data, dictionary, dictionary + length, enough) >= enough;
 }
 
 }  // namespace
@@ -84,13 +159,36 @@ void ParallelGzipSink::WorkerLoop() {
   }
 }
 
+void ParallelGzipSink::Store(Block& block) {
+  const unsigned char* data = block.input.data() + block.dictionary;
+  size_t left = block.Length();
+  block.output.clear();
+  block.output.reserve(left + 5 * (left / kStoredMax + 1));
+  do {
+    const size_t take = std::min(left, kStoredMax);
+    const bool final = block.last && take == left;
+    const unsigned char header[5] = {static_cast<unsigned char>(final ? 1 : 0), static_cast<unsigned char>(take),
+                                     static_cast<unsigned char>(take >> 8), static_cast<unsigned char>(~take),
+                                     static_cast<unsigned char>(~take >> 8)};
+    block.output.insert(block.output.end(), header, header + sizeof header);
+    block.output.insert(block.output.end(), data, data + take);
+    data += take;
+    left -= take;
+  } while (left > 0);
+}
+
 bool ParallelGzipSink::Deflate(Block& block) const {
+  const size_t length = block.Length();
+  block.crc = crc32(crc32(0L, Z_NULL, 0), block.input.data() + block.dictionary, static_cast<uInt>(length));
+  if (!WorthDeflating(block.input.data(), block.dictionary, length)) {
+    Store(block);
+    return true;
+  }
   RawDeflate z;
   if (!z.ready()) return false;
   if (block.dictionary > 0 &&
       deflateSetDictionary(z.get(), block.input.data(), static_cast<uInt>(block.dictionary)) != Z_OK)
     return false;
-  const size_t length = block.Length();
   z->next_in = block.input.data() + block.dictionary;
   z->avail_in = static_cast<uInt>(length);
   // Room for the worst case, the sync marker and the end; grown should zlib want more.
@@ -108,7 +206,6 @@ bool ParallelGzipSink::Deflate(Block& block) const {
     block.output.resize(block.output.size() * 2);
   }
   block.output.resize(produced);
-  block.crc = crc32(crc32(0L, Z_NULL, 0), block.input.data() + block.dictionary, static_cast<uInt>(length));
   return true;
 }
 

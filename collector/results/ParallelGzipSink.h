@@ -2,10 +2,12 @@
 // is cut into blocks of a fixed size; each block is deflated on a worker thread with
 // the 32 KB of the stream before it as its dictionary and ended on a byte boundary, and
 // the blocks are joined in order into one gzip member whose CRC is combined from the
-// blocks' CRCs. Where the blocks are cut depends only on the stream, and each block's
-// bytes only on its own data and dictionary, so the archive is the same byte for byte
-// whatever the number of threads; every gzip reader opens it as an ordinary stream.
-// Memory stays fixed: a ring of a few blocks, refilled as the blocks are written out.
+// blocks' CRCs. A block that would not compress is stored instead (no deflate time is
+// spent on it); the next block's dictionary is still the stream's bytes before it.
+// Where the blocks are cut depends only on the stream, and each block's bytes, stored
+// or deflated, only on its own data and dictionary, so the archive is the same byte
+// for byte whatever the number of threads; every gzip reader opens it as an ordinary
+// stream. Memory stays fixed: a ring of a few blocks, refilled as they are written out.
 #pragma once
 
 #include <windows.h>
@@ -53,13 +55,17 @@ class ParallelGzipSink : public TarSink {
   };
 
  protected:
-  // Deflates one block into its output (raw deflate at zlib's default level, ended on a
-  // byte boundary, or ending the stream for the last block) and sets its CRC; false
-  // when zlib fails. Runs on the worker threads. A derived sink must Close or Discard
-  // before it is destroyed, so that no worker still runs this.
+  // Codes one block into its output and sets its CRC; false when zlib fails. A block
+  // that a fast test of its bytes finds not worth deflating (random bytes, data already
+  // compressed) goes out as stored deflate blocks; any other is deflated at zlib's
+  // default level and ended on a byte boundary. The last block ends the stream. Runs
+  // on the worker threads. A derived sink must Close or Discard before it is
+  // destroyed, so that no worker still runs this.
   virtual bool Deflate(Block& block) const;
 
  private:
+  // The block's bytes as stored deflate blocks of at most 64 KB less one byte each.
+  static void Store(Block& block);
   Block& Slot(unsigned long long sequence) { return ring_[sequence % ring_.size()]; }
   // Makes the next block the one being filled: its slot written out first, its
   // dictionary taken from the block before it. False once the archive has failed.

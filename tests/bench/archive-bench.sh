@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Archive benchmark: archives a results folder of a few hundred MB with the collector's
-# archive code (win64 under Wine) and with the host's `tar czf` and `tar cf | gzip -6`
-# (the single-core limit), in the same run, and prints wall time, CPU, output size and
-# peak memory of each and the ratios of ours to the peers'. Then the archive code's peak
-# memory for 10 files, 10,000 files, one file of 1 MB and one of 1 GB, and for an empty
-# folder (what the Wine process takes without any archive work). Figures only, no
-# verdict. The result file stays as bench-data/Results.tgz for the verification
-# benchmark.
+# archive code (win64 under Wine) and with the host's `tar czf`, `tar cf | gzip -6`
+# (the single-core limit) and `tar cf | pigz -p 2` (where pigz is installed), in the
+# same run, and prints wall time, CPU, output size and peak memory of each and the
+# ratios of ours to the peers', with the target; ours and tar czf run three rounds side
+# by side, the quietest counting. Then the archive code's peak memory for 10 files,
+# 10,000 files, one file of 1 MB and one of 1 GB, and for an empty folder (what the
+# Wine process takes without any archive work). Figures only, no verdict. The result
+# file stays as bench-data/Results.tgz for the verification benchmark.
 set -euo pipefail
 build=$(cd "${1:?build tree}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,26 +22,43 @@ python3 "$here/make-bench-data.py" "$source_dir"
 
 bench_wine "$build"
 
-# Archiving deletes what it has archived: it works on a copy in a results root named
-# as the collector names it, with the result file beside it.
-rm -rf "$work" "$data/Results.tgz"
-mkdir -p "$work"
-cp -r "$source_dir" "$work/~QX_TEMP"
-# The file list is signed as the collector signs its own, before the clock runs.
-"$build/wine-run.sh" "$build/bin/QIRSign.exe" "$(windows "$work/~QX_TEMP/FileList.csv")" >/dev/null
-
 files=$(find "$source_dir" -type f | wc -l)
 bytes=$(find "$source_dir" -type f -printf '%s\n' | awk '{s += $1} END {printf "%.0f", s}')
 echo "bench: $files files, $(awk -v b="$bytes" 'BEGIN {printf "%.1f", b / 1048576}') MB in $source_dir"
 
-ours_rc=0
-timed "$work/ours.time" "$build/wine-run.sh" "$bench" "$(windows "$work/Results.tgz")" "$(windows "$work/~QX_TEMP")" \
-  >"$work/ours.out" || ours_rc=$?
+# Three rounds of ours and tar czf side by side; the quietest round (least time for
+# both) counts in the table. Archiving deletes what it has archived: each round works
+# on a copy in a results root named as the collector names it, with the result file
+# beside it, and its file list signed as the collector signs its own, before the
+# clock runs.
+rm -rf "$work" "$data/Results.tgz"
+mkdir -p "$work"
+ours_rc=0 tar_rc=0 best=
+for round in 1 2 3; do
+  rm -rf "$work/~QX_TEMP" "$work/Results.tgz"
+  cp -r "$source_dir" "$work/~QX_TEMP"
+  "$build/wine-run.sh" "$build/bin/QIRSign.exe" "$(windows "$work/~QX_TEMP/FileList.csv")" >/dev/null
+  timed "$work/ours$round.time" "$build/wine-run.sh" "$bench" "$(windows "$work/Results.tgz")" \
+    "$(windows "$work/~QX_TEMP")" >"$work/ours$round.out" || ours_rc=$?
+  (cd "$source_dir" && timed "$work/tar$round.time" tar czf "$work/tar.tgz" .) || tar_rc=$?
+  ours_wall=$(cut -d' ' -f1 "$work/ours$round.time") tar_wall=$(cut -d' ' -f1 "$work/tar$round.time")
+  echo "round $round: ours $ours_wall s, tar czf $tar_wall s, ratio $(ratio "$ours_wall" "$tar_wall")"
+  sum=$(awk -v a="$ours_wall" -v b="$tar_wall" 'BEGIN {print a + b}')
+  if [ -z "$best" ] || awk -v a="$sum" -v b="$best_sum" 'BEGIN {exit !(a < b)}'; then best=$round best_sum=$sum; fi
+done
+cp "$work/ours$best.time" "$work/ours.time"
+cp "$work/ours$best.out" "$work/ours.out"
+cp "$work/tar$best.time" "$work/tar.time"
 
-tar_rc=0 pipe_rc=0
-(cd "$source_dir" && timed "$work/tar.time" tar czf "$work/tar.tgz" .) || tar_rc=$?
+pipe_rc=0 pigz_rc=0
 (cd "$source_dir" && timed "$work/pipe.time" bash -o pipefail -c "tar cf - . | gzip -6 >'$work/pipe.tgz'") ||
   pipe_rc=$?
+# pigz is not part of the set-up: the benchmark installs nothing (Debian's package pigz).
+pigz=$(command -v pigz || true)
+if [ -n "$pigz" ]; then
+  (cd "$source_dir" && timed "$work/pigz.time" bash -o pipefail -c "tar cf - . | pigz -p 2 >'$work/pigz.tgz'") ||
+    pigz_rc=$?
+fi
 
 value() { figure "$work/ours.out" "$1"; }
 read -r ours_wall ours_rss ours_user ours_sys <"$work/ours.time"
@@ -58,13 +76,20 @@ row() {  # name wall cpu size peak
 }
 
 echo
-printf '%-30s %8s %8s %10s %8s %9s\n' "" "wall s" "cpu s" "output MB" "of input" "peak MB"
+printf '%-30s %8s %8s %10s %8s %9s\n' "round $best" "wall s" "cpu s" "output MB" "of input" "peak MB"
 row "ResultsArchive (in process)" "$(value wall_seconds)" "$(value cpu_seconds)" "$ours_size" \
   "$(bytes_mb "$(value peak_working_set_bytes)")"
 row "ResultsArchive (Wine process)" "$ours_wall" "$(awk -v u="$ours_user" -v s="$ours_sys" 'BEGIN {print u + s}')" \
   "$ours_size" "$(mb "$ours_rss")"
 row "tar czf (host)" "$tar_wall" "$(cpu "$work/tar.time")" "$tar_size" "$(mb "$tar_rss")"
 row "tar cf | gzip -6 (host)" "$pipe_wall" "$(cpu "$work/pipe.time")" "$pipe_size" "$(mb "$pipe_rss")"
+if [ -n "$pigz" ]; then
+  read -r pigz_wall pigz_rss pigz_user pigz_sys <"$work/pigz.time"
+  pigz_size=$(stat -c %s "$work/pigz.tgz" 2>/dev/null || echo 0)
+  row "tar cf | pigz -p 2 (host)" "$pigz_wall" "$(cpu "$work/pigz.time")" "$pigz_size" "$(mb "$pigz_rss")"
+else
+  echo "tar cf | pigz -p 2 (host)      not measured: pigz is not installed (apt-get install pigz)"
+fi
 ratios() {  # name peer-time-file peer-size
   local wall rss rest
   read -r wall rss rest <"$2"
@@ -73,6 +98,10 @@ ratios() {  # name peer-time-file peer-size
 }
 ratios "ratio ours / tar czf" "$work/tar.time" "$tar_size"
 ratios "ratio ours / tar cf | gzip -6" "$work/pipe.time" "$pipe_size"
+[ -z "$pigz" ] || ratios "ratio ours / tar cf | pigz -p 2" "$work/pigz.time" "$pigz_size"
+printf '%-30s %8s   (target <= 0.6, wall of the Wine process)\n' "target: ours / tar czf" \
+  "$(ratio "$ours_wall" "$tar_wall")"
+echo "output bytes: ours $ours_size, tar czf $tar_size"
 
 # Peak memory with the amount of input: it must not grow with the number of files or
 # the size of one. The 1 GB file is sparse: it costs no disk, only reading and deflate.
@@ -107,7 +136,8 @@ done
 rm -rf "$flat"
 echo
 echo "check: archive exit $ours_rc ($(tr -d '\r' <"$work/ours.out" | grep -m1 '^write_failed' || echo 'no figures')), $entries" \
-  "entries of $files files, $left files left in the results root; tar exit $tar_rc, tar | gzip exit $pipe_rc"
+  "entries of $files files, $left files left in the results root; tar exit $tar_rc, tar | gzip exit $pipe_rc," \
+  "tar | pigz exit $([ -n "$pigz" ] && echo "$pigz_rc" || echo "(not run)")"
 # The source folder stays for the next run, the result file for the verification
 # benchmark; the copies and other outputs go.
 mv -f "$work/Results.tgz" "$data/Results.tgz" 2>/dev/null || true
@@ -116,8 +146,9 @@ cat <<'NOTE'
 notes:
 - All compress with deflate at the default level (6); the archive code on every
   processor in blocks of 256 KB, each with the 32 KB before it as its dictionary, into
-  one gzip member, tar czf and gzip -6 on one. The archive code also deletes every
-  file and folder as it goes; tar leaves its input in place.
+  one gzip member, storing the blocks that would not compress; tar czf and gzip -6 on
+  one core; pigz -p 2 on two threads in blocks of 128 KB. The archive code also
+  deletes every file and folder as it goes; tar leaves its input in place.
 - "in process": timed and measured inside the Windows program around Compress alone;
   peak is the process's peak working set as Wine reports it.
 - "Wine process": the whole program run under /usr/bin/time (start-up included). Its
@@ -129,5 +160,6 @@ notes:
 - The empty results root shows what the Wine process holds before any archive work
   (loader, DLLs, the deflating threads); the rest of the peak is the archive's ring of
   blocks, its read buffer and one deflate state per thread, the same for any input.
-- The machine is shared: repeat a run before reading much into a difference.
+- The rounds show how much the shared machine moves the figures: repeat a run before
+  reading much into a difference.
 NOTE

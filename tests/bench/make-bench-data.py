@@ -3,19 +3,20 @@
 results folder of a few hundred MB shaped like a big collection run (logs and dumps
 that compress well, copied binaries that do not, many small files in script folders, a
 few large exports), with a file list naming every file with its CRC-32 as the
-collector's does (the benchmark signs it before archiving); for the file benchmark
-("files") a tree of 10,000 small files in 100 folders and three large ones; for the
-file-list benchmark ("listN") a results root of N small files, 1,000 to a folder, with
-a file list beside it that registers all but one file of each folder. The same
-bytes every time, so figures of different runs compare; made once and kept while its
-stamp matches."""
+collector's does (the benchmark signs it before archiving); for the file benchmark a
+tree of N small files, 100 to a folder ("smallN"), and a mixed folder of about 150 MB
+("mixed": 2,000 logs in 20 folders and 12 large files, half of them random bytes);
+for the file-list benchmark ("listN") a results root of N small files, 1,000 to a
+folder, with a file list beside it that registers all but one file of each folder.
+The same bytes every time, so figures of different runs compare; made once and kept
+while its stamp matches."""
 import os
 import random
 import shutil
 import sys
 import zlib
 
-VERSION = "2"
+VERSION = "3"
 MB = 1024 * 1024
 
 
@@ -99,15 +100,24 @@ def file_list(root):
     return ("\r\n".join(lines) + "\r\n").encode("latin-1")
 
 
-def make_file_tree(root):
+def make_small_tree(root, count):
     rng = random.Random(11)
-    for top in range(10):
-        for sub in range(10):
-            for i in range(100):
-                path = os.path.join(root, "t%d" % top, "s%d" % sub, "f%03d.dat" % i)
-                write(path, rng.randbytes(rng.randrange(100, 4096)))
-    for name, size in (("large1.bin", 48 * MB), ("large2.bin", 32 * MB), ("large3.bin", 16 * MB)):
-        write(os.path.join(root, name), rng.randbytes(size))
+    for i in range(count):
+        folder = i // 100
+        path = os.path.join(root, "t%02d" % (folder // 10), "s%d" % (folder % 10), "f%03d.dat" % (i % 100))
+        write(path, rng.randbytes(rng.randrange(100, 4096)))
+
+
+def make_mixed(root):
+    rng = random.Random(23)
+    pool = line_pool(rng, 4000)
+    for i in range(2000):
+        write(os.path.join(root, "logs%02d" % (i // 100), "app%03d.log" % (i % 100)),
+              text_bytes(rng, pool, rng.randrange(2 * 1024, 30 * 1024)))
+    for i in range(12):
+        size = 19 * MB // 2 + rng.randrange(MB)
+        write(os.path.join(root, "large", "part%02d.%s" % (i, "bin" if i % 2 else "txt")),
+              rng.randbytes(size) if i % 2 else text_bytes(rng, pool, size))
 
 
 def make_list_root(folder, count):
@@ -136,8 +146,10 @@ def main():
     print("bench: making the %s folder %s (once)" % (kind, root), flush=True)
     if kind.startswith("list"):
         make_list_root(root, int(kind[4:]))
+    elif kind.startswith("small"):
+        make_small_tree(root, int(kind[5:]))
     else:
-        (make_file_tree if kind == "files" else make)(root)
+        (make_mixed if kind == "mixed" else make)(root)
     with open(stamp, "w") as f:
         f.write(VERSION + kind)
 

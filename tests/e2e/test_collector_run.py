@@ -7,6 +7,7 @@ import gzip
 import os
 import random
 import shutil
+import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -196,8 +197,8 @@ class CollectorRunTest(unittest.TestCase):
 
     def test_archive_of_many_blocks_is_the_same_for_one_two_and_eight_threads(self):
         # The collector's archive code on a results folder of several deflate blocks
-        # (text that compresses, bytes that do not), through the archive benchmark
-        # program, which takes the number of deflating threads.
+        # (text that compresses, bytes that do not and are stored), through the archive
+        # benchmark program, which takes the number of deflating threads.
         rng = random.Random(10)
         files = {"Activity Log.csv": b"Time,Type,Description\r\n",
                  "Sample/Dump.txt": b"".join(b'"Value%d"=dword:%08X\r\n' % (i, i * 7919) for i in range(40000)),
@@ -223,6 +224,21 @@ class CollectorRunTest(unittest.TestCase):
         self.assertEqual(sorted(members), sorted(files))
         h.check_with_standard_tools(self, result, members, self.folder / "extracted")
         h.check_with_verifier(self, result, members)
+        # The random bytes stand in the archive as they are (stored blocks), the text
+        # does not (deflated).
+        archive, copied = archives[1], files["Sample/Copied.bin"]
+        stored = sum(copied[at:at + 1000] in archive for at in range(0, len(copied), 1000))
+        self.assertGreater(stored, 450)
+        self.assertNotIn(files["Sample/Dump.txt"][:1000], archive)
+        # bsdtar and 7-Zip read the stored and deflated blocks alike.
+        into = self.folder / "bsdtar"
+        into.mkdir()
+        subprocess.run(["bsdtar", "-xf", str(result), "-C", str(into)], check=True)
+        for name, data in members.items():
+            self.assertEqual((into / name).read_bytes(), data, name)
+        unpacked = subprocess.run(["7z", "x", "-so", str(result)], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                  check=True)
+        self.assertEqual(unpacked.stdout, gzip.decompress(archive))
 
 
 if __name__ == "__main__":

@@ -19,6 +19,16 @@ using namespace testfiles;
 
 constexpr size_t kBlock = ParallelGzipSink::kBlockSize;
 
+// Bytes that do not compress.
+std::string RandomBytes(size_t size, unsigned long long seed) {
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    byte = static_cast<char>(seed >> 56);
+  }
+  return bytes;
+}
+
 // Text that deflates well, bytes that do not, and zeros, in that order, cut to size.
 std::string Stream(size_t size) {
   std::string bytes;
@@ -85,6 +95,39 @@ TEST(ParallelGzipSink, OneMemberOfTheSameBytesForOneTwoAndEightThreads) {
     EXPECT_TRUE(Compress(stream, 2, 65536 + 3) == one) << size;
     EXPECT_TRUE(Compress(stream, 8, 7 * kBlock) == one) << size;
   }
+}
+
+TEST(ParallelGzipSink, BlocksThatDoNotCompressAreStoredBesideDeflatedOnes) {
+  // Random bytes are stored: the member holds them as they are, in stored blocks of
+  // 64 KB less one byte (5 bytes of header each), and nothing else.
+  const std::string random = RandomBytes(3 * kBlock + 20000, 7);
+  const std::string stored = Compress(random, 2, 65536);
+  size_t pieces = 0;
+  for (size_t block = 0; block < random.size(); block += kBlock)
+    pieces += (std::min(kBlock, random.size() - block) + 65534) / 65535;
+  EXPECT_EQ(10 + random.size() + 5 * pieces + 8, stored.size());
+  EXPECT_NE(std::string::npos, stored.find(random.substr(kBlock, 65535)));
+  bool whole = false;
+  EXPECT_TRUE(InflateOneMember(stored, &whole) == random);
+  EXPECT_TRUE(whole);
+
+  // Text, random bytes ending the stream in a stored last block, a deflated block
+  // whose matches reach back into the stored one before it, and bytes of a uniform
+  // histogram that repeat within the window: deflated where they compress.
+  const std::string text = Stream(3 * kBlock).substr(0, kBlock);
+  std::string repeats;
+  while (repeats.size() < kBlock) repeats += random.substr(0, 5000);
+  repeats.resize(kBlock);
+  const std::string storedThenDeflated =
+      random.substr(0, kBlock) + (random.substr(kBlock - 20000, 20000) + text).substr(0, kBlock);
+  for (const std::string& stream :
+       {text + random + text.substr(0, 100), text + repeats + random.substr(0, 20000), storedThenDeflated}) {
+    const std::string one = Compress(stream, 1, 4096);
+    EXPECT_TRUE(InflateOneMember(one, &whole) == stream);
+    EXPECT_TRUE(whole);
+    EXPECT_TRUE(Compress(stream, 8, 65536) == one);
+  }
+  EXPECT_LT(Compress(text + repeats, 2, 65536).size(), kBlock / 2) << "repeats are deflated";
 }
 
 // A sink whose every block after the first fails to deflate.
