@@ -51,6 +51,7 @@ bench: setup build64 buildhost
 	@bash tests/bench/line-bench.sh $(WIN64)
 	@bash tests/bench/file-bench.sh $(WIN64)
 	@python3 tests/bench/startup-bench.py $(WIN64)
+	@python3 tests/bench/sheet-items-bench.py $(WIN64)
 
 # The configurator's sheet on a sample task, on the X display in DISPLAY.
 sheet: setup build64

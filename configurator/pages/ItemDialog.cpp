@@ -119,18 +119,6 @@ void OnBrowse(HWND dialog, ItemEdit& edit) {
   SetDlgItemTextW(dialog, IDE_ITEM_PATH, chosen.c_str());
 }
 
-// A path kind's text: references to environment variables must resolve (or the user
-// says to keep them); any other path must be a full path with a drive or a server.
-bool AcceptPath(HWND dialog, const std::wstring& path) {
-  if (std::optional<bool> accepted = AcceptVariableReferences(dialog, path)) return *accepted;
-  const QmUtilTable& util = QmUtil();
-  bool valid = util.UTIL_NameValidateItem(path.c_str(), kItemPathRules) && util.UTIL_NameHasDriveLetter(path.c_str());
-  bool unc = util.UTIL_NameIsUNCPath(path.c_str()) && util.UTIL_NameStripServerNameFromUNCPath(path.c_str());
-  if (valid || unc) return true;
-  ShowNotice(dialog, IDS_MSG_BAD_ITEM_PATH, path.c_str());
-  return false;
-}
-
 void OnOk(HWND dialog, ItemEdit& edit) {
   int kind = SelectedKind(dialog);
   std::wstring result;
@@ -138,11 +126,7 @@ void OnOk(HWND dialog, ItemEdit& edit) {
     result = ProductText(SpecialOfKind(kind).display);
   } else {
     result = PathText(dialog);
-    if (result.empty()) {
-      ShowNotice(dialog, IDS_MSG_EMPTY_ITEM);
-      return;
-    }
-    if (!AcceptPath(dialog, result)) return;
+    if (!AcceptItemPath(dialog, result)) return;
   }
   lstrcpynW(edit.text, result.c_str(), kItemTextChars);
   EndDialog(dialog, 1);
@@ -180,6 +164,22 @@ INT_PTR CALLBACK ItemProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 }  // namespace
+
+// References to environment variables must resolve (or the user says to keep them);
+// any other path must be a full path with a drive or a server.
+bool AcceptItemPath(HWND owner, const std::wstring& path) {
+  if (path.empty()) {
+    ShowNotice(owner, IDS_MSG_EMPTY_ITEM);
+    return false;
+  }
+  if (std::optional<bool> accepted = AcceptVariableReferences(owner, path)) return *accepted;
+  const QmUtilTable& util = QmUtil();
+  bool valid = util.UTIL_NameValidateItem(path.c_str(), kItemPathRules) && util.UTIL_NameHasDriveLetter(path.c_str());
+  bool unc = util.UTIL_NameIsUNCPath(path.c_str()) && util.UTIL_NameStripServerNameFromUNCPath(path.c_str());
+  if (valid || unc) return true;
+  ShowNotice(owner, IDS_MSG_BAD_ITEM_PATH, path.c_str());
+  return false;
+}
 
 bool RunItemDialog(HWND page, HINSTANCE languageModule, wchar_t* text, const wchar_t* server, bool local) {
   ItemEdit edit{text, server, local, -1};

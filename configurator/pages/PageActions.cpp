@@ -74,12 +74,13 @@ void SelectCode(HWND page, const Group& group, int code) {
   SendMessageW(list, CB_SETCURSEL, count > 0 ? position : kNoPosition, 0);
 }
 
-// The secondary group's boxes that the primary code allows, ticked from the record.
-void SetSecondaryResponses(HWND page, const TaskContext& ctx, int primary) {
+// The secondary group's boxes that the primary code allows; with the record, ticked
+// from it.
+void SetSecondaryResponses(HWND page, const TaskContext* ctx, int primary) {
   for (int box = 0; box < kResponseBoxes; ++box) {
     bool allowed = ResponseExcludedBy(box) != primary;
     EnableWindow(Item(page, g_secondary.responses[box]), allowed);
-    Check(page, g_secondary.responses[box], allowed && (ctx.options.dwPromptResponses & ResponseBit(box)));
+    if (ctx) Check(page, g_secondary.responses[box], allowed && (ctx->options.dwPromptResponses & ResponseBit(box)));
   }
 }
 
@@ -108,6 +109,7 @@ bool LayoutGroup(HWND page, TaskContext& ctx, Group& group, bool userChoice) {
     LayoutGroup(page, ctx, group, false);
     return false;
   }
+  bool sameAsShown = position != kNoPosition && position == group.lastShown;
   group.lastShown = position;
   bool move = code == kActionMove, prompt = code == kActionPrompt;
   std::wstring header = move ? LanguageText(IDS_MOVEFOLDER_HEADER) : prompt ? LanguageText(IDS_RESPONSES_HEADER) : L"";
@@ -125,10 +127,15 @@ bool LayoutGroup(HWND page, TaskContext& ctx, Group& group, bool userChoice) {
     return true;
   }
   EnableWindow(Item(page, g_secondary.list), TRUE);
-  FillList(page, g_secondary, SecondaryCodes(code));
-  SelectCode(page, g_secondary, ctx.options.nSecondaryAction);
+  // Laid out again for the same primary action (a lock lifted, a delete declined):
+  // the secondary choice and ticks shown, saved or not, stay.
+  bool keepShown = sameAsShown && SendDlgItemMessageW(page, g_secondary.list, CB_GETCOUNT, 0, 0) > 0;
+  if (!keepShown) {
+    FillList(page, g_secondary, SecondaryCodes(code));
+    SelectCode(page, g_secondary, ctx.options.nSecondaryAction);
+  }
   LayoutGroup(page, ctx, g_secondary, false);
-  SetSecondaryResponses(page, ctx, code);
+  SetSecondaryResponses(page, keepShown ? nullptr : &ctx, code);
   return true;
 }
 
@@ -141,6 +148,7 @@ void Load(HWND page, TaskContext& ctx) {
   for (const ActionEntry& entry : kActionTable) codes.push_back(entry.code);
   FillList(page, g_primary, codes);
   SelectCode(page, g_primary, ctx.options.nPrimaryAction);
+  g_primary.lastShown = kNoPosition;  // a reload shows the record's choices
   LayoutGroup(page, ctx, g_primary, false);
   int primary = SelectedCode(page, g_primary);
   const DWORD bits = ctx.options.dwPromptResponses;
@@ -148,9 +156,9 @@ void Load(HWND page, TaskContext& ctx) {
     bool allowed = ResponseExcludedBy(box) != primary;
     bool fromBits = (bits & ResponseBit(box)) != 0;
     Check(page, g_primary.responses[box], primary != kActionPrompt || fromBits);
-    // A box the primary code disables stays unticked, so that it never counts.
-    bool secondaryFromBits = ctx.options.nSecondaryAction == kActionPrompt && primary != kActionPrompt;
-    Check(page, g_secondary.responses[box], allowed && (!secondaryFromBits || fromBits));
+    // As the layout ticks them: from the bits, and a box the primary code disables stays
+    // unticked, so that it never counts.
+    Check(page, g_secondary.responses[box], allowed && fromBits);
   }
 }
 

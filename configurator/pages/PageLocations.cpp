@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "ItemDialog.h"
 #include "Notify.h"
@@ -21,10 +22,14 @@ constexpr int kNoRow = -1;
 constexpr int kTypeChars = 1024;
 const int kSingleFilesBoxes[] = {IDX_LOC_WHERE1, 0};
 
+// A row's type text and icon ask the file system; they are worked out when the row
+// is first shown (or sorted by type), so a long list loads without touching the disk.
 struct Row {
-  wchar_t text[kItemTextChars];
-  wchar_t type[kTypeChars];
-  int added;
+  std::wstring text;  // at most kItemTextChars - 1 characters
+  std::wstring type;
+  bool typeKnown = false;
+  int image = I_IMAGECALLBACK;
+  int added = 0;
 };
 
 // The image list's order of icons.
@@ -35,6 +40,21 @@ struct SortState {
   bool descending = false;
 };
 SortState g_sort;
+
+// The rows by their display text in upper case: duplicates are found without a walk
+// over the list, so loading, adding and saving stay linear in the number of rows.
+std::unordered_map<std::wstring, const Row*> g_rowIndex;
+
+std::wstring IndexKey(const std::wstring& display) {
+  std::wstring key = display;
+  if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
+void Unindex(const Row& row) {
+  auto found = g_rowIndex.find(IndexKey(row.text));
+  if (found != g_rowIndex.end() && found->second == &row) g_rowIndex.erase(found);
+}
 
 HWND List(HWND page) { return GetDlgItem(page, IDL_LOC_ITEMS); }
 int RowCount(HWND page) { return static_cast<int>(SendMessageW(List(page), LVM_GETITEMCOUNT, 0, 0)); }
@@ -92,58 +112,66 @@ void SetupList(HWND page, TaskContext& ctx) {
   SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
 }
 
-int FindRow(HWND page, const std::wstring& display) {
-  for (int i = 0; i < RowCount(page); ++i)
-    if (Row* row = RowAt(page, i))
-      if (CompareStringOrdinal(row->text, -1, display.c_str(), -1, TRUE) == CSTR_EQUAL) return i;
-  return kNoRow;
+// The row holding the display text (ignoring case), or none.
+const Row* FindRow(const std::wstring& display) {
+  auto found = g_rowIndex.find(IndexKey(display));
+  return found == g_rowIndex.end() ? nullptr : found->second;
 }
 
 void FillRow(Row& row, const std::wstring& display, int added) {
-  lstrcpynW(row.text, display.c_str(), kItemTextChars);
-  lstrcpynW(row.type, ItemTypeText(display).c_str(), kTypeChars);
+  row.text = display.substr(0, kItemTextChars - 1);
+  row.type.clear();
+  row.typeKnown = false;
+  row.image = I_IMAGECALLBACK;
   row.added = added;
 }
 
+const std::wstring& TypeOf(Row& row) {
+  if (!row.typeKnown) row.type = ItemTypeText(row.text).substr(0, kTypeChars - 1);
+  row.typeKnown = true;
+  return row.type;
+}
+
 // Inserts a row (index kNoRow) or replaces one; 0 or the number of the message that
-// says why not. The list is unchanged after a failure.
-int PutRow(HWND page, TaskContext& ctx, const std::wstring& text, int added, int index, bool replace) {
+// says why not. The list is unchanged after a failure. A load leaves the selection to
+// its end.
+int PutRow(HWND page, const std::wstring& text, int added, int index, bool replace, bool loading = false) {
   std::wstring display = StoredToDisplay(text);
-  int duplicate = FindRow(page, display);
+  const Row* duplicate = FindRow(display);
   HWND list = List(page);
-  if (index == kNoRow && duplicate == kNoRow) {
+  if (index == kNoRow && !duplicate) {
     auto row = std::make_unique<Row>();
     FillRow(*row, display, added);
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = RowCount(page);
+    item.iItem = INT_MAX;  // at the end
     item.pszText = LPSTR_TEXTCALLBACKW;
-    item.iImage = ImageOf(ItemIcon(display, ctx.serverName));
+    item.iImage = I_IMAGECALLBACK;
     item.lParam = reinterpret_cast<LPARAM>(row.get());
     int inserted = static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
     if (inserted < 0) return IDS_MSG_DUPLICATE_ITEM;
+    g_rowIndex[IndexKey(row->text)] = row.get();
     row.release();
     LVITEMW type = {};
     type.iSubItem = 1;
     type.pszText = LPSTR_TEXTCALLBACKW;
     SendMessageW(list, LVM_SETITEMTEXTW, inserted, reinterpret_cast<LPARAM>(&type));
-    SelectRow(page, inserted);
+    if (!loading) SelectRow(page, inserted);
     return 0;
   }
-  if (index == kNoRow) {
-    index = duplicate;
-    replace = false;
-  }
-  Row* row = RowAt(page, index);
-  if (!replace || duplicate != kNoRow || !row) return IDS_MSG_DUPLICATE_ITEM;
+  Row* row = index == kNoRow ? nullptr : RowAt(page, index);
+  if (!replace || duplicate || !row) return IDS_MSG_DUPLICATE_ITEM;
+  Unindex(*row);
   FillRow(*row, display, added);
-  LVITEMW item = {};
-  item.mask = LVIF_IMAGE;
-  item.iItem = index;
-  item.iImage = ImageOf(ItemIcon(display, ctx.serverName));
-  SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  g_rowIndex[IndexKey(row->text)] = row;
   SendMessageW(list, LVM_UPDATE, index, 0);
   return 0;
+}
+
+// Whether the text names the row at index already (so an edit to it changes nothing).
+bool IsRowText(HWND page, int index, const std::wstring& text) {
+  const Row* row = index == kNoRow ? nullptr : RowAt(page, index);
+  return row && FindRow(StoredToDisplay(text)) == row;
 }
 
 void SingleFiles(HWND page, TaskContext& ctx) {
@@ -162,13 +190,19 @@ void Load(HWND page, TaskContext& ctx) {
   EnableWindow(GetDlgItem(page, IDB_LOC_EDIT), FALSE);
   EnableWindow(GetDlgItem(page, IDB_LOC_REMOVE), FALSE);
   SetupList(page, ctx);
-  SendMessageW(List(page), LVM_DELETEALLITEMS, 0, 0);
+  HWND list = List(page);
+  SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+  g_rowIndex.clear();
   const QmUtilTable& util = QmUtil();
   int count = ctx.options.hScanItems ? util.UTIL_ARRAY_GetCount(ctx.options.hScanItems) : 0;
+  SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list, LVM_SETITEMCOUNT, count, 0);
+  g_rowIndex.reserve(count);
   for (int i = 0; i < count; ++i)
     if (auto* text = static_cast<const wchar_t*>(util.UTIL_ARRAY_GetAt(ctx.options.hScanItems, i)))
-      PutRow(page, ctx, text, 0, kNoRow, false);
-  if (count == 0) PutRow(page, ctx, ProductText(IDS_PRODUCT_LOCALDRIVES), 1, kNoRow, false);
+      PutRow(page, text, 0, kNoRow, false, true);
+  if (count == 0) PutRow(page, ProductText(IDS_PRODUCT_LOCALDRIVES), 1, kNoRow, false, true);
+  SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   SingleFiles(page, ctx);
   if (RowCount(page) > 0) SelectRow(page, 0);
 }
@@ -185,7 +219,7 @@ bool Validate(HWND page, TaskContext& ctx) {
 void OnAdd(HWND page, TaskContext& ctx) {
   wchar_t text[kItemTextChars] = {};
   if (!RunItemDialog(page, ctx.languageModule, text, ctx.serverName, ctx.local != FALSE)) return;
-  if (int message = PutRow(page, ctx, text, 1, kNoRow, false)) {
+  if (int message = PutRow(page, text, 1, kNoRow, false)) {
     ShowNotice(page, message, text);
     return;
   }
@@ -198,12 +232,17 @@ void OnEdit(HWND page, TaskContext& ctx) {
   Row* row = index == kNoRow ? nullptr : RowAt(page, index);
   if (!row) return;
   wchar_t text[kItemTextChars] = {};
-  lstrcpynW(text, row->text, kItemTextChars);
-  if (RunItemDialog(page, ctx.languageModule, text, ctx.serverName, ctx.local != FALSE)) {
-    int message = PutRow(page, ctx, text, 1, index, true);
-    if (message && message != IDS_MSG_DUPLICATE_ITEM) ShowNotice(page, message, text);
-    SingleFiles(page, ctx);
-    ReportPageChange(page);
+  lstrcpynW(text, row->text.c_str(), kItemTextChars);
+  // An edit to the row's own text changes nothing; one that would repeat another row
+  // says so and changes nothing either.
+  if (RunItemDialog(page, ctx.languageModule, text, ctx.serverName, ctx.local != FALSE) &&
+      !IsRowText(page, index, text)) {
+    if (int message = PutRow(page, text, 1, index, true)) {
+      ShowNotice(page, message, text);
+    } else {
+      SingleFiles(page, ctx);
+      ReportPageChange(page);
+    }
   }
   SetFocus(List(page));
 }
@@ -233,17 +272,26 @@ void OnCommand(HWND page, TaskContext& ctx, int id, int code) {
 }
 
 // Rows of the item dialog's special kinds keep their names.
-bool MayRename(const Row& row) {
+bool IsSpecialName(const std::wstring& text) {
   for (int kind = 0; kind < kKindFile; ++kind)
-    if (ProductText(SpecialOfKind(kind).display) == row.text) return false;
-  return true;
+    if (ProductText(SpecialOfKind(kind).display) == text) return true;
+  return false;
+}
+
+// A text given in place is held to the item dialog's rules unless it names a special
+// location.
+bool AcceptRename(HWND page, const std::wstring& text) {
+  std::wstring display = StoredToDisplay(text);
+  for (size_t i = 0; i < kSpecialItemCount; ++i)
+    if (ProductText(kSpecialItems[i].display) == display) return true;
+  return AcceptItemPath(page, text);
 }
 
 int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM) {
-  const Row* x = reinterpret_cast<const Row*>(a);
-  const Row* y = reinterpret_cast<const Row*>(b);
-  const wchar_t* tx = g_sort.column == 1 ? x->type : x->text;
-  const wchar_t* ty = g_sort.column == 1 ? y->type : y->text;
+  Row* x = reinterpret_cast<Row*>(a);
+  Row* y = reinterpret_cast<Row*>(b);
+  const wchar_t* tx = g_sort.column == 1 ? TypeOf(*x).c_str() : x->text.c_str();
+  const wchar_t* ty = g_sort.column == 1 ? TypeOf(*y).c_str() : y->text.c_str();
   int order = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, tx, -1, ty, -1) - CSTR_EQUAL;
   return g_sort.descending ? -order : order;
 }
@@ -253,17 +301,26 @@ LRESULT OnNotify(HWND page, TaskContext& ctx, NMHDR* header) {
   switch (header->code) {
     case LVN_GETDISPINFOW: {
       auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
-      const Row* row = reinterpret_cast<const Row*>(info->item.lParam);
-      if (row && (info->item.mask & LVIF_TEXT))
-        lstrcpynW(info->item.pszText, info->item.iSubItem == 1 ? row->type : row->text, info->item.cchTextMax);
+      Row* row = reinterpret_cast<Row*>(info->item.lParam);
+      if (!row) return 0;
+      if (info->item.mask & LVIF_TEXT)
+        lstrcpynW(info->item.pszText, info->item.iSubItem == 1 ? TypeOf(*row).c_str() : row->text.c_str(),
+                  info->item.cchTextMax);
+      if (info->item.mask & LVIF_IMAGE) {
+        if (row->image == I_IMAGECALLBACK) row->image = ImageOf(ItemIcon(row->text, ctx.serverName));
+        info->item.iImage = row->image;
+      }
       return 0;
     }
     case LVN_DELETEITEM:
-      delete reinterpret_cast<Row*>(reinterpret_cast<NMLISTVIEW*>(header)->lParam);
+      if (Row* row = reinterpret_cast<Row*>(reinterpret_cast<NMLISTVIEW*>(header)->lParam)) {
+        Unindex(*row);
+        delete row;
+      }
       return 0;
     case LVN_BEGINLABELEDITW: {
       const Row* row = reinterpret_cast<const Row*>(reinterpret_cast<NMLVDISPINFOW*>(header)->item.lParam);
-      if (!row || !MayRename(*row)) return TRUE;
+      if (!row || IsSpecialName(row->text)) return TRUE;
       SendMessageW(reinterpret_cast<HWND>(SendMessageW(List(page), LVM_GETEDITCONTROL, 0, 0)), EM_LIMITTEXT,
                    kRenameChars, 0);
       return FALSE;
@@ -272,7 +329,8 @@ LRESULT OnNotify(HWND page, TaskContext& ctx, NMHDR* header) {
       const wchar_t* text = reinterpret_cast<NMLVDISPINFOW*>(header)->item.pszText;
       if (text) {
         std::wstring renamed = text;
-        if (int message = PutRow(page, ctx, renamed, 1, SelectedRow(page), true))
+        if (!AcceptRename(page, renamed)) return FALSE;
+        if (int message = PutRow(page, renamed, 1, SelectedRow(page), true))
           ShowNotice(page, message, renamed.c_str());
         else {
           SingleFiles(page, ctx);
@@ -326,8 +384,9 @@ void CollectLocations(HWND page, TaskContext& ctx) {
   ctx.options.hScanItems = util.UTIL_ARRAY_Create(0, 0);
   for (int i = 0; i < RowCount(page); ++i) {
     Row* row = RowAt(page, i);
+    if (!row) continue;
     auto* item = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SCANOPT_ITEM_BYTES));
-    if (!row || !item) continue;
+    if (!item) continue;
     lstrcpynW(item, DisplayToStored(row->text).c_str(), SCANOPT_ITEM_BYTES / sizeof(wchar_t));
     if (!util.UTIL_ARRAY_Add(&ctx.options.hScanItems, item)) HeapFree(GetProcessHeap(), 0, item);
   }

@@ -44,9 +44,21 @@ bool SameNoCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+// The special items' display names, read from Product.dll once: every row of a list
+// is looked up among them.
+const std::wstring& SpecialDisplay(size_t index) {
+  static std::wstring names[sizeof kSpecialItems / sizeof kSpecialItems[0]];
+  static HMODULE readFrom = nullptr;
+  if (readFrom != ProductModule()) {
+    for (size_t i = 0; i < kSpecialItemCount; ++i) names[i] = ProductText(kSpecialItems[i].display);
+    readFrom = ProductModule();
+  }
+  return names[index];
+}
+
 const SpecialItem* FindSpecial(const std::wstring& display) {
   for (size_t i = 0; i < kSpecialItemCount; ++i)
-    if (SameNoCase(ProductText(kSpecialItems[i].display), display)) return &kSpecialItems[i];
+    if (SameNoCase(SpecialDisplay(i), display)) return &kSpecialItems[i];
   return nullptr;
 }
 
@@ -93,7 +105,7 @@ std::wstring NormalisePath(const std::wstring& path) {
 
 std::wstring StoredToDisplay(const std::wstring& text) {
   for (size_t i = 0; i < kSpecialItemCount; ++i) {
-    std::wstring display = ProductText(kSpecialItems[i].display);
+    const std::wstring& display = SpecialDisplay(i);
     if (SameNoCase(kSpecialItems[i].stored, text)) return display;
     if (display == text) return text;
   }
@@ -102,7 +114,7 @@ std::wstring StoredToDisplay(const std::wstring& text) {
 
 std::wstring DisplayToStored(const std::wstring& text) {
   for (size_t i = 0; i < kSpecialItemCount; ++i) {
-    if (SameNoCase(ProductText(kSpecialItems[i].display), text)) return kSpecialItems[i].stored;
+    if (SameNoCase(SpecialDisplay(i), text)) return kSpecialItems[i].stored;
     if (text == kSpecialItems[i].stored) return text;
   }
   return NormalisePath(text);

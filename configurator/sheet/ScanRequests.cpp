@@ -109,8 +109,7 @@ void RequestScan(TaskContext& ctx, bool start) {
 void PollScanStatus(TaskContext& ctx) {
   bool stored = !ctx.temporary && !IsMidMode();
   WORD status = ctx.options.wStatus;
-  if (stored && (!ctx.taskReadKey || !REG_GetOpt(ctx.taskReadKey, KORBEL_OPT_STATUS, &status, sizeof status)))
-    return StatusLost(ctx);
+  if (stored && !ReadTaskStatus(ctx.taskReadKey, status)) return StatusLost(ctx);
   bool finished = false;
   if (ctx.scannerProcess) {
     if (WaitForSingleObject(ctx.scannerProcess, 0) == WAIT_TIMEOUT) {

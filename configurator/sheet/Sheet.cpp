@@ -209,8 +209,10 @@ void OnOk(TaskContext& ctx) {
   if (SaveTask(ctx, g_sheet.sheet)) EndSheet(1);
 }
 
+// A named task's edits are saved through its own keys: they are never thrown away
+// without asking, also when the default task cannot be written.
 void OnCancel(TaskContext& ctx) {
-  if (ctx.defaultWriteKey && ctx.dirty) {
+  if (ctx.dirty && (ctx.defaultWriteKey || !ctx.temporary)) {
     int question = ctx.temporary ? IDS_ASK_SAVE_TEMPORARY : IDS_ASK_SAVE_NAMED;
     if (AskQuestion(g_sheet.sheet, question)) {
       if (!ValidatePages()) return;
@@ -356,7 +358,10 @@ void UpdateButtons(TaskContext& ctx) {
   EnableMenuItem(menu, IDM_FILE_SAVEDEFAULT, MF_BYCOMMAND | (s.saveDefault ? MF_ENABLED : MF_GRAYED));
 }
 
-void EndSheet(int result) { EndDialog(g_sheet.sheet, result); }
+void EndSheet(int result) {
+  g_sheet.ending = true;
+  EndDialog(g_sheet.sheet, result);
+}
 
 INT_PTR RunSheet(TaskContext& ctx) {
   INT_PTR result = DialogBoxParamW(ctx.languageModule, MAKEINTRESOURCEW(IDD_SHEET), ctx.controller, SheetProc,
@@ -376,6 +381,10 @@ void SheetPolicyChanged(TaskContext& ctx) {
   UpdateButtons(ctx);
 }
 
-void SheetCancel(TaskContext&) {
-  if (g_sheet.sheet) SendMessageW(g_sheet.sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+// A cancel whose save failed, or was refused by a page, keeps the sheet open: it goes
+// on following the task's scans.
+void SheetCancel(TaskContext& ctx) {
+  if (!g_sheet.sheet) return;
+  SendMessageW(g_sheet.sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  if (g_sheet.sheet && !g_sheet.ending) SetTimer(ctx.controller, kStatusPollTimer, 1000, nullptr);
 }

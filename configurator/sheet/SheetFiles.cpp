@@ -46,6 +46,13 @@ std::wstring ViewLogPath(const TaskContext& ctx) {
   return LogPathToOpen(n && n <= kExpandedChars ? expanded : ctx.options.szLogPath, ctx.local, ctx.serverName);
 }
 
+// Notepad of the system folder, named in full so that no other folder can offer one.
+std::wstring TextViewerPath() {
+  wchar_t folder[MAX_PATH] = {};
+  UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+  return n && n < MAX_PATH ? std::wstring(folder) + L"\\notepad.exe" : std::wstring();
+}
+
 }  // namespace
 
 void LoadOptionsFile(TaskContext& ctx) {
@@ -72,13 +79,19 @@ void ViewLog(TaskContext& ctx) {
     ShowNotice(ctx.sheet, IDS_MSG_LOG_MISSING);
     return;
   }
+  // The log is text whatever its name ends with: the system's text viewer opens it, so
+  // that a log path naming a program or a script never runs it. A file name holds no
+  // quote, so quoting the path keeps it one argument.
+  std::wstring viewer = TextViewerPath();
+  std::wstring parameters = L"\"" + path + L"\"";
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
   info.hwnd = ctx.sheet;
   info.lpVerb = L"Open";
-  info.lpFile = path.c_str();
+  info.lpFile = viewer.c_str();
+  info.lpParameters = parameters.c_str();
   info.nShow = SW_SHOW;
-  if (!ShellExecuteExW(&info)) ShowNotice(ctx.sheet, IDS_MSG_LOG_OPEN_FAILED);
+  if (viewer.empty() || !ShellExecuteExW(&info)) ShowNotice(ctx.sheet, IDS_MSG_LOG_OPEN_FAILED);
 }
 
 void ShowHelpTopics(TaskContext& ctx) {

@@ -14,6 +14,7 @@ struct SheetWindow {
   HWND sheet = nullptr;
   HWND tabs = nullptr;
   HWND pages[kPageCount] = {};
+  bool ending = false;  // EndSheet was called; the dialog goes when its loop returns
 };
 SheetWindow& TheSheet();
 

@@ -16,6 +16,7 @@ StorageEvents g_silentEvents;
 StorageEvents* g_events = &g_silentEvents;
 
 constexpr DWORD kStatusRunning = KORBEL_STATUS_RUNNING;
+constexpr WORD kRequestBits = KORBEL_STATUS_START_REQUESTED | KORBEL_STATUS_STOP_REQUESTED;
 constexpr int kUtilisationMin = 10, kUtilisationMax = 100, kUtilisationDefault = 90;
 constexpr int kActionMin = 1, kActionMax = 5, kActionDefault = 2;
 constexpr DWORD kLogLimitMin = 1024, kLogLimitMax = 1022976;
@@ -56,6 +57,21 @@ void AfterReload(TaskContext& ctx) {
   ApplyValueLimits(ctx);
   g_events->ReloadPages(ctx);
   g_events->RebuildTitle(ctx);
+}
+
+// The record's request bits become those stored under key (none when it has none).
+void TakeStoredRequests(ScanOptions& options, HKEY key) {
+  WORD stored = 0;
+  ReadTaskStatus(key, stored);
+  options.wStatus = static_cast<WORD>((options.wStatus & ~kRequestBits) | (stored & kRequestBits));
+}
+
+// The keys of a named task that had none when it was opened: a MID task that did not
+// exist yet comes into being with its first save.
+void OpenKeysOfNewTask(TaskContext& ctx) {
+  KORBEL_ROOT root = KORBEL_ROOT_NONE;
+  if (!ctx.taskReadKey) REG_TaskOpenEntry(ServerArg(ctx), StorageName(ctx), 0, &root, &ctx.taskReadKey);
+  if (!ctx.taskWriteKey) REG_TaskOpenEntry(ServerArg(ctx), StorageName(ctx), 1, &root, &ctx.taskWriteKey);
 }
 
 struct NameSearch {
@@ -117,9 +133,11 @@ int OpenTaskKeys(TaskContext& ctx) {
     REG_OpenKeyEx(KORBEL_ROOT_LOCAL_MACHINE, kProductKeyPath, nullptr, KEY_READ, &ctx.productKey);
   } else {
     const wchar_t* name = StorageName(ctx);
-    if (!REG_TaskOpenEntry(ServerArg(ctx), name, 0, &root, &ctx.taskReadKey) && g_configMode != kModeMidW)
-      return taskmsg::kKeysFailed;
-    if (REG_TaskOpenEntry(ServerArg(ctx), name, 1, &root, &ctx.taskWriteKey)) {
+    bool exists = REG_TaskOpenEntry(ServerArg(ctx), name, 0, &root, &ctx.taskReadKey);
+    if (!exists && g_configMode != kModeMidW) return taskmsg::kKeysFailed;
+    // Opening a MID task for writing creates it: a task that does not exist yet waits
+    // for its first save, so that a start cancelled leaves nothing behind.
+    if (exists && REG_TaskOpenEntry(ServerArg(ctx), name, 1, &root, &ctx.taskWriteKey)) {
       ctx.editable = TRUE;
       if (!IsMidMode()) REG_OpenKeyEx(root, kProductKeyPath, nullptr, KEY_READ, &ctx.productKey);
     }
@@ -161,6 +179,18 @@ void ApplyValueLimits(TaskContext& ctx) {
   if (!o.szLogPath[0]) LoadStringW(ctx.languageModule, taskmsg::kDefaultLogPath, o.szLogPath, SCANOPT_PATH_CHARS);
 }
 
+bool ReadTaskStatus(HKEY key, WORD& status) {
+  status = 0;
+  if (!key) return false;
+  WORD word = 0;
+  if (REG_GetOpt(key, KORBEL_OPT_STATUS, &word, sizeof word)) {
+    status = word;
+    return true;
+  }
+  return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 bool IsPolicyLocked(const TaskContext& ctx, int item) {
   return ctx.productKey && UIP(KORBEL_POLICY_SCAN_TASKS, item, ctx.productKey);
 }
@@ -182,11 +212,15 @@ bool SaveTask(TaskContext& ctx, HWND owner) {
     }
   }
   BOOL changed = FALSE;
+  if (!ctx.temporary) TakeStoredRequests(ctx.options, ctx.taskReadKey);
   if (!SaveScanOptions(ServerArg(ctx), StorageName(ctx), nullptr, ctx.temporary, &ctx.options, &changed)) {
     ShowNotice(owner, taskmsg::kSaveFailed);
     return false;
   }
-  if (!ctx.temporary) ctx.dirty = FALSE;
+  if (!ctx.temporary) {
+    ctx.dirty = FALSE;
+    OpenKeysOfNewTask(ctx);
+  }
   g_events->RefreshButtons(ctx);
   if (!IsMidMode() && changed) g_events->SendChangeAlert(ctx);
   return true;
@@ -196,6 +230,7 @@ bool SaveAsDefault(TaskContext& ctx, HWND owner) {
   if (!AskQuestion(owner, taskmsg::kSaveAsDefaultQuestion)) return false;
   const WORD status = ctx.options.wStatus;
   ctx.options.wStatus &= static_cast<WORD>(~kStatusRunning);
+  TakeStoredRequests(ctx.options, ctx.defaultReadKey);
   std::wstring keptName = ctx.options.szDisplayName;
   wchar_t defaultName[kDefaultNameReadChars] = {};
   if (ctx.defaultOptionsKey && REG_GetOpt(ctx.defaultOptionsKey, KORBEL_OPT_DISPLAY_NAME, defaultName, sizeof defaultName))

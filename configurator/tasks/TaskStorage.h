@@ -78,10 +78,17 @@ void FreeItemArray(HUTILARRAY array);
 // Holds the loaded record to the limits the pages can show.
 void ApplyValueLimits(TaskContext& ctx);
 
+// The status word stored with a task (option 19). A value that is missing or of
+// another type reads as 0, as loading reads such values; false only when the key
+// itself can no longer be read (the task is gone).
+bool ReadTaskStatus(HKEY key, WORD& status);
+
 // True when policy locks the item; nothing is locked without the product key.
 bool IsPolicyLocked(const TaskContext& ctx, int item);
 
 // Each operation below shows its own numbered message on failure and returns false.
+// A save keeps the start and stop requests stored with the task at that moment (other
+// consoles and the scanner write them), whatever the record holds.
 bool SaveTask(TaskContext& ctx, HWND owner);
 // Asks first; the pages have validated.
 bool SaveAsDefault(TaskContext& ctx, HWND owner);

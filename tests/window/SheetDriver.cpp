@@ -8,6 +8,7 @@
 // 65535 a message box's text).
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 
 #include <iostream>
 #include <sstream>
@@ -439,6 +440,23 @@ std::string Registry(const std::string& command, const std::string& line) {
     RegDeleteTreeW(HKEY_CURRENT_USER, k.c_str());
     return "ok";
   }
+  if (command == "regkey") {
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, k.c_str(), 0, KEY_READ, &key);
+    if (key) RegCloseKey(key);
+    return std::string("ok exists=") + (rc == ERROR_SUCCESS ? "1" : "0");
+  }
+  if (command == "regsddl") {  // the key's access list, in the security descriptor language
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(Wide(rest).c_str(), SDDL_REVISION_1, &sd, nullptr))
+      return "error sddl " + std::to_string(GetLastError());
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExW(HKEY_CURRENT_USER, k.c_str(), 0, WRITE_DAC, &key);
+    if (rc == ERROR_SUCCESS) rc = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, sd);
+    if (key) RegCloseKey(key);
+    LocalFree(sd);
+    return rc == ERROR_SUCCESS ? "ok" : "error " + std::to_string(rc);
+  }
   if (command == "regget") {
     BYTE data[8192] = {};
     DWORD type = 0, size = sizeof data - 4;
@@ -460,6 +478,11 @@ std::string Registry(const std::string& command, const std::string& line) {
     DWORD d = static_cast<DWORD>(strtoul(rest.c_str(), nullptr, 10));
     rc = RegSetKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), REG_DWORD, &d, sizeof d);
   }
+  if (command == "regqword") {
+    ULONGLONG q = strtoull(rest.c_str(), nullptr, 10);
+    rc = RegSetKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), REG_QWORD, &q, sizeof q);
+  }
+  if (command == "regdelvalue") rc = RegDeleteKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str());
   if (command == "regmulti") {
     std::wstring multi;
     size_t start = 0;
@@ -474,6 +497,32 @@ std::string Registry(const std::string& command, const std::string& line) {
                          static_cast<DWORD>(multi.size() * sizeof(wchar_t)));
   }
   return rc == ERROR_SUCCESS ? "ok" : "error " + std::to_string(rc);
+}
+
+// Waits for a visible top-level window of any process whose title holds the text,
+// and closes it: "titled <timeout> <text>".
+std::string Titled(DWORD timeout, const std::wstring& text) {
+  struct Search {
+    const std::wstring* text;
+    HWND found;
+  } search{&text, nullptr};
+  const DWORD start = GetTickCount();
+  for (;;) {
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(p);
+          if (!IsWindowVisible(w) || Text(w).find(*s->text) == std::wstring::npos) return TRUE;
+          s->found = w;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found) break;
+    if (GetTickCount() - start >= timeout) return "error no window";
+    Sleep(20);
+  }
+  std::string answer = "ok title=" + Escape(Text(search.found)) + "\tclass=" + Escape(ClassOf(search.found));
+  PostMessageW(search.found, WM_CLOSE, 0, 0);
+  return answer;
 }
 
 std::string Execute(const std::string& line) {
@@ -500,6 +549,11 @@ std::string Execute(const std::string& line) {
   }
   if (command.compare(0, 3, "reg") == 0) return Registry(command, line);
   if (command == "foreground") return Foreground();
+  if (command == "titled") {
+    DWORD limit = 0;
+    in >> limit;
+    return Titled(limit, Wide(rest()));
+  }
   if (command == "kill") {
     for (const PROCESS_INFORMATION& p : children) TerminateProcess(p.hProcess, 99);
     return "ok";

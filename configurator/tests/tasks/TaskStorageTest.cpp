@@ -112,10 +112,12 @@ TEST_F(TaskStorageTest, MissingTaskFailsInStandaloneAndOpensDefaultsInMidModes) 
   ASSERT_EQ(0, LoadTaskAtStart(*ctx_));
   ASSERT_EQ(0, OpenTaskKeys(*ctx_)) << "MIDW tolerates a task it cannot read yet";
   EXPECT_EQ(nullptr, ctx_->taskReadKey);
-  EXPECT_NE(nullptr, ctx_->taskWriteKey);
+  EXPECT_EQ(nullptr, ctx_->taskWriteKey) << "the task comes into being with its first save, not before";
   EXPECT_EQ(nullptr, ctx_->productKey) << "the product key is opened in standalone mode only";
   ASSERT_TRUE(SaveTask(*ctx_, nullptr));
   EXPECT_EQ(70u, OptionNumber(L"Tasks\\Nowhere", 120));
+  EXPECT_NE(nullptr, ctx_->taskReadKey);
+  EXPECT_NE(nullptr, ctx_->taskWriteKey);
   EXPECT_EQ(0, events_.alerts) << "no alert in a MID mode";
 }
 

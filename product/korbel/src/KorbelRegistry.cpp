@@ -15,6 +15,16 @@ constexpr ULONG_PTR kPredefinedCount = sizeof(kPredefined) / sizeof(kPredefined[
 // Remote roots are numbered from here, so no root value is ever a raw handle.
 constexpr ULONG_PTR kRemoteBase = 0x100;
 
+// Tests have no second computer: with KORBEL_REMOTE_ROOT set, every server's machine
+// key is that key below HKEY_CURRENT_USER.
+LONG ConnectTo(const std::wstring& unc, HKEY* key) {
+  wchar_t standIn[512] = {};
+  DWORD got = GetEnvironmentVariableW(L"KORBEL_REMOTE_ROOT", standIn, 512);
+  if (got == 0 || got >= 512) return RegConnectRegistryW(unc.c_str(), HKEY_LOCAL_MACHINE, key);
+  return RegCreateKeyExW(HKEY_CURRENT_USER, standIn, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
+                         nullptr);
+}
+
 // Connections to remote registries, by upper-cased server name; closed when the
 // library unloads.
 class Connections {
@@ -33,7 +43,7 @@ class Connections {
     }
     std::wstring unc = server.compare(0, 2, L"\\\\") == 0 ? server : L"\\\\" + server;
     HKEY key = nullptr;
-    LONG rc = RegConnectRegistryW(unc.c_str(), HKEY_LOCAL_MACHINE, &key);
+    LONG rc = ConnectTo(unc, &key);
     if (rc != ERROR_SUCCESS) return rc;
     keys_.push_back(key);
     index_[upper] = keys_.size() - 1;
