@@ -330,8 +330,9 @@ bool FileCollector::InsideTree(HANDLE handle) const {
 }
 
 bool FileCollector::IsResultsRoot(const RealFolder& folder) const {
-  return resultsFolder_.Valid() && SameOrBelow(folder.ObjectName(), resultsFolder_.ObjectName()) &&
-         folder.ObjectName().size() <= resultsFolder_.ObjectName().size() + 1;
+  const std::wstring& root = resultsFolder_.ObjectName();
+  const std::wstring& name = folder.ObjectName();
+  return resultsFolder_.Valid() && name.size() == root.size() && SameOrBelow(name, root);
 }
 
 bool FileCollector::InResults(const std::string& folder) const {
@@ -343,9 +344,23 @@ bool FileCollector::InResults(const std::string& folder) const {
   return found.Valid() && root.Valid() && SameOrBelow(found.ObjectName(), root.ObjectName());
 }
 
-void FileCollector::HandleMatches(const Place& place, const std::wstring& pattern, Mode mode) {
+void FileCollector::HandleMatches(const Place& searched, const std::wstring& pattern, Mode mode) {
+  // A pattern of every drive may name folders before its last part ("Windows\*.ini"):
+  // they are entered as the search enters folders, never through a link.
+  Place place = searched;
+  size_t start = 0;
+  for (size_t slash = pattern.find(L'\\'); slash != std::wstring::npos; slash = pattern.find(L'\\', start)) {
+    const std::wstring name = pattern.substr(start, slash - start);
+    start = slash + 1;
+    if (name.empty()) continue;
+    std::string shownName, copyName;
+    place.ansi = NameForms(name, &shownName, &copyName) && place.ansi;
+    place.shown += "\\" + shownName;
+    place.folder = place.folder.Child(name);
+    if (!place.folder.Valid() || IsResultsRoot(place.folder)) return;
+  }
   WIN32_FIND_DATAW entry;
-  FindHandle find(FindFirstFileW(place.folder.PathOf(pattern).c_str(), &entry));
+  FindHandle find(FindFirstFileW(place.folder.PathOf(pattern.substr(start)).c_str(), &entry));
   if (!find) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && error != ERROR_NO_MORE_FILES)
@@ -361,12 +376,12 @@ void FileCollector::HandleMatches(const Place& place, const std::wstring& patter
     const bool ansiName = NameForms(file.name, &shownName, &file.flatName);
     file.shown = place.shown + "\\" + shownName;
     file.ansi = place.ansi && ansiName;
+    ++matched_;
     // A device name would open the device, not the file (and may block).
     if (ansiName && !IsSafeName(file.flatName)) {
       LogEventF(log_, LogLevel::Warning, "File skipped, unsafe name: %s", file.shown.c_str());
       continue;
     }
-    ++matched_;
     context_.status->SetDetail(shownName);
     Handle(file, mode);
   } while (FindNextFileW(find.get(), &entry));

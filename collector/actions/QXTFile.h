@@ -84,7 +84,7 @@ class FileCollector {
   // every folder below it that really lies there.
   void Search(const std::string& folder, const std::string& pattern, Mode mode, bool recurse);
   // Every file (not folder) of the place that the pattern matches, copied or listed.
-  void HandleMatches(const Place& place, const std::wstring& pattern, Mode mode);
+  void HandleMatches(const Place& searched, const std::wstring& pattern, Mode mode);
   // The folders of a place, for the search below it.
   std::vector<std::wstring> Subfolders(const Place& place);
   // The place of a subfolder; an invalid one when it is not searched (a link, the

@@ -30,7 +30,7 @@ CHUNK = 256 * 1024
 
 SCRIPT = r"""<QIRSCRIPT>
 <FILES Pattern="D:\logs\*.log" Tree="D:\logs\*.log /s" Long="D:\long\*.* /s"
-       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt" LongName="D:\longname\*.log"
+       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt" AllFolder="all\*.qxt /x:CE" LongName="D:\longname\*.log"
        Sizes="D:\sizes\*.bin" Grow="D:\grow\*.log" Deep="D:\deep\*.log /s" Wide="D:\wide\*.* /s"
        Links="D:\links\*.log /s" Inside="D:\out\~QX_TEMP\*.* /s"/>
 <FILE_VERSIONS Versions="D:\ver\*.*" %s="D:\ver\*.*" WideVersions="D:\wide\*.log"/>
@@ -212,6 +212,8 @@ class FileActionsTest(unittest.TestCase):
     def test_all_drives_search_with_exclusions_never_enters_the_results_root(self):
         self.assert_copied("AllDrives", {"D\\all\\one.qxt": "d/all/one.qxt"})
         self.assert_copied("AllLower", {"D\\all\\one.qxt": "d/all/one.qxt", "E\\two.qxt": "e/two.qxt"})
+        # A folder before the pattern's last part is looked for in every folder.
+        self.assert_copied("AllFolder", {"D\\all\\one.qxt": "d/all/one.qxt"})
         texts = [text for _, text in self.events]
 
         def searches(action):
