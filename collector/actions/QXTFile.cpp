@@ -108,13 +108,6 @@ void DeleteOnClose(HANDLE file) {
   SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
-FILETIME FileTimeOf(const LARGE_INTEGER& time) {
-  FILETIME result;
-  result.dwLowDateTime = time.LowPart;
-  result.dwHighDateTime = static_cast<DWORD>(time.HighPart);
-  return result;
-}
-
 // Every component of the mirrored part (drive, folders, name) stays a plain name, so
 // the mirrored target lies inside the destination.
 bool MirrorsSafely(const std::string& drive, const std::string& rest) {
@@ -478,11 +471,12 @@ void FileCollector::CopyCollectedFile(const Found& file) {
     if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) RaiseWriteFailure();
     return;
   }
-  // The copy keeps the source's times, as the platform's own copy does; it was made
-  // with normal attributes.
-  const FILETIME created = FileTimeOf(times.CreationTime), accessed = FileTimeOf(times.LastAccessTime),
-                 modified = FileTimeOf(times.LastWriteTime);
-  SetFileTime(target.get(), &created, &accessed, &modified);
+  // The copy keeps the source's times, as the platform's own copy does, and has normal
+  // attributes (a new file is marked for archiving).
+  FILE_BASIC_INFO copied = times;
+  copied.ChangeTime.QuadPart = 0;
+  copied.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(target.get(), FileBasicInfo, &copied, sizeof copied);
   target.reset();
   ++count_;
 

@@ -165,6 +165,29 @@ TEST_F(FileCollectorTest, CopiesAPatternAndWithSubfoldersItsTree) {
   EXPECT_EQ(CrcOf("alpha") + "," + src_ + "\\a.log", listed.at("Sample\\N\\a.log"));
 }
 
+TEST_F(FileCollectorTest, ACopyKeepsTheSourceTimesWithNormalAttributes) {
+  Put("old.log", "from long ago");
+  const std::string source = src_ + "\\old.log";
+  SYSTEMTIME when = {2004, 2, 0, 29, 12, 34, 56, 0};
+  FILETIME written = {0xdeadbeef, 0xdeadbeef};
+  SystemTimeToFileTime(&when, &written);
+  HANDLE file = CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  Copy(source);
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  WIN32_FILE_ATTRIBUTE_DATA copy = {};
+  ASSERT_TRUE(GetFileAttributesExA((root_ + "\\" + Mirrored("old.log")).c_str(), GetFileExInfoStandard, &copy));
+  EXPECT_EQ(written.dwLowDateTime, copy.ftLastWriteTime.dwLowDateTime);
+  EXPECT_EQ(written.dwHighDateTime, copy.ftLastWriteTime.dwHighDateTime);
+  // Normal: Wine shows every plain file marked for archiving, nothing else is kept.
+  EXPECT_EQ(0u, copy.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+      << copy.dwFileAttributes;
+  EXPECT_EQ(CrcOf("from long ago") + "," + source, Listed().at(Mirrored("old.log")));
+}
+
 TEST_F(FileCollectorTest, AFailedCopyIsAnErrorAndLeavesNothing) {
   Put("locked.log", "locked");
   Put("free.log", "free");
