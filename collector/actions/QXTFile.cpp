@@ -31,7 +31,6 @@ constexpr DWORD kDriveStrings = 256;
 constexpr size_t kMirroredMargin = 100;
 constexpr size_t kMirroredLimit = 256;
 constexpr int kMaxNumberedName = 1000000;
-constexpr DWORD kFinalPathBuffer = 1024;
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -126,7 +126,6 @@ class FileCollector {
   bool resolved_ = true;
   int count_ = 0;
   std::string resultsRoot_;
-  std::string resultsRootFinal_;
   std::string relativeFolder_;
   std::string excludedDrives_;
   // Files that matched the pattern, copied or not.
