@@ -101,6 +101,13 @@ bool NameForms(const std::wstring& name, std::string* shown, std::string* copyNa
   return false;
 }
 
+LARGE_INTEGER TimeOf(const FILETIME& time) {
+  LARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = static_cast<LONG>(time.dwHighDateTime);
+  return value;
+}
+
 // Lets the platform delete the file when its handle closes.
 void DeleteOnClose(HANDLE file) {
   FILE_DISPOSITION_INFO disposition = {TRUE};
@@ -363,7 +370,12 @@ void FileCollector::HandleMatches(const Place& searched, const std::wstring& pat
   do {
     if (TerminateRequested) return;
     if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    Found file{&place, entry.cFileName, std::string(), std::string(), false};
+    Found file{&place, entry.cFileName, std::string(), std::string(), false, 0, {}, false};
+    file.size = (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+    file.times.CreationTime = TimeOf(entry.ftCreationTime);
+    file.times.LastAccessTime = TimeOf(entry.ftLastAccessTime);
+    file.times.LastWriteTime = TimeOf(entry.ftLastWriteTime);
+    file.reparsePoint = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     std::string shownName;
     const bool ansiName = NameForms(file.name, &shownName, &file.flatName);
     file.shown = place.shown + "\\" + shownName;
@@ -393,33 +405,35 @@ void FileCollector::Handle(const Found& file, Mode mode) {
 
 void FileCollector::CopyCollectedFile(const Found& file) {
   if (destination_.empty() || file.shown.find(":\\") == std::string::npos) return;
-  RealFolder::Kind kind;
-  FileHandle source = file.place->folder.OpenEntry(file.name, GENERIC_READ, &kind, FILE_FLAG_SEQUENTIAL_SCAN);
+  // The kernel's name of what was opened tells a link (under Wine a link looks like a
+  // plain file): one whose data lies in the searched tree is collected like the file
+  // itself (as is a file with several names), one leading out of it is not.
+  FileHandle source(CreateFileW(file.place->folder.PathOf(file.name).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                nullptr));
   DWORD error = source ? ERROR_SUCCESS : GetLastError();
-  if (kind == RealFolder::Kind::Link) {
-    // A link (or a file with another name) whose data lies in the searched tree is
-    // collected like the file itself; one leading out of it is not.
-    source.reset(CreateFileW(file.place->folder.PathOf(file.name).c_str(), GENERIC_READ,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                             nullptr));
-    error = source ? ERROR_SUCCESS : GetLastError();
-    if (source && !InsideTree(source.get())) {
-      LogEventF(log_, LogLevel::Warning, "Link outside the searched folder skipped: %s", file.shown.c_str());
-      return;
-    }
+  if (source && !InsideTree(source.get())) {
+    LogEventF(log_, LogLevel::Warning, "Link outside the searched folder skipped: %s", file.shown.c_str());
+    return;
   }
-  FILE_BASIC_INFO times = {};
+  FILE_BASIC_INFO times = file.times;
+  unsigned long long size = file.size;
   FILE_STANDARD_INFO standard = {};
-  if (source && (!GetFileInformationByHandleEx(source.get(), FileBasicInfo, &times, sizeof times) ||
-                 !GetFileInformationByHandleEx(source.get(), FileStandardInfo, &standard, sizeof standard)))
-    error = GetLastError();
+  // The search told of a reparse point itself, not of the data it leads to.
+  if (source && file.reparsePoint) {
+    if (GetFileInformationByHandleEx(source.get(), FileBasicInfo, &times, sizeof times) &&
+        GetFileInformationByHandleEx(source.get(), FileStandardInfo, &standard, sizeof standard))
+      size = static_cast<unsigned long long>(standard.EndOfFile.QuadPart);
+    else
+      error = GetLastError();
+  }
   if (!source || error != ERROR_SUCCESS) {
     LogEventF(log_, LogLevel::Error, "Unable to copy file %s (error %lu)", file.shown.c_str(),
               static_cast<unsigned long>(error ? error : ERROR_OPEN_FAILED));
     return;
   }
   // A file that does not fit is that file's failure; the disk stays fit for the rest.
-  if (!space_->FitsFile(static_cast<unsigned long long>(standard.EndOfFile.QuadPart))) {
+  if (!space_->FitsFile(size)) {
     LogEventF(log_, LogLevel::Error, "Unable to copy file %s (error %lu)", file.shown.c_str(),
               static_cast<unsigned long>(ERROR_DISK_FULL));
     return;

@@ -77,6 +77,11 @@ class FileCollector {
     std::string shown;     // its full path as shown
     std::string flatName;  // an ANSI name for its copy
     bool ansi;             // shown is its real ANSI path
+    // What the search told of it (of what a link points to under Wine, of the link
+    // itself on Windows, which marks it as a reparse point).
+    unsigned long long size;
+    FILE_BASIC_INFO times;
+    bool reparsePoint;
   };
 
   void SearchDrives(Mode mode);
