@@ -325,7 +325,9 @@ FileCollector::Place FileCollector::ChildPlace(const Place& parent, const std::w
 }
 
 bool FileCollector::InsideTree(HANDLE handle) const {
-  return tree_.Valid() && SameOrBelow(ObjectNameOf(handle), tree_.ObjectName());
+  // Where the platform does not tell, nothing is left out for it.
+  const std::wstring name = ObjectNameOf(handle);
+  return name.empty() || SameOrBelow(name, tree_.ObjectName());
 }
 
 bool FileCollector::IsResultsRoot(const RealFolder& folder) const {

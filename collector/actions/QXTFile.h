@@ -106,7 +106,8 @@ class FileCollector {
   bool CreateTarget(const Found& file, FileHandle* target, std::string* part, bool* flat, DWORD* error);
   // Creates the mirrored folder and those above it below the destination, each once.
   bool CreateMirroredFolder(const std::string& folder);
-  // Whether what handle was opened on is the searched tree or lies in it.
+  // Whether what handle was opened on is the searched tree or lies in it (true when the
+  // platform does not tell where it lies).
   bool InsideTree(HANDLE handle) const;
   // Whether folder (as the value gave it) is the results root or lies in it.
   bool InResults(const std::string& folder) const;
