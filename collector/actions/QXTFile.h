@@ -6,17 +6,23 @@
 
 #include <windows.h>
 
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "CollectorContext.h"
+#include "FreeSpaceGauge.h"
 #include "LineFileWriter.h"
 #include "NameCheck.h"
+#include "ResultsTree.h"
 
 class FileCollector {
  public:
   enum class Mode { Copy = 1, List = 2 };
+  // A copy reads and writes in runs of this many bytes.
+  static constexpr unsigned kCopyChunk = 256 * 1024;
 
   // value: the script's value, parsed and resolved here; the option lines are logged
   // here. The action's name names its outputs in the script folder: the folder the
@@ -29,10 +35,6 @@ class FileCollector {
   // false. Stops at the next entry or drive once TerminateRequested is set.
   bool Run(Mode mode);
 
-  // Copies one file into the mirrored or the flat layout, logs and registers it; a
-  // copy that fails is logged as an ERROR with the platform's error number, leaves no
-  // file behind and is not registered.
-  void CopyCollectedFile(const std::string& source);
   // Appends the file's CSV row of thirteen fields.
   void ListFileVersion(const std::string& path);
 
@@ -64,14 +66,56 @@ class FileCollector {
   int Count() const { return count_; }
 
  private:
+  // A folder being searched: how the platform reaches it, and its path as the log and
+  // the file list show it (a character without an ANSI form as "<U+XXXX>").
+  struct Place {
+    RealFolder folder;
+    std::string shown;
+    bool ansi = true;  // shown is the folder's real ANSI path
+  };
+  // A file found in a place.
+  struct Found {
+    const Place* place;
+    std::wstring name;     // its platform name
+    std::string shown;     // its full path as shown
+    std::string flatName;  // an ANSI name for its copy
+    bool ansi;             // shown is its real ANSI path
+    // What the search told of it (of what a link points to under Wine, of the link
+    // itself on Windows, which marks it as a reparse point).
+    unsigned long long size;
+    FILE_BASIC_INFO times;
+    bool reparsePoint;
+  };
+
   void SearchDrives(Mode mode);
-  // folder: the folder to search; finalFolder: its path as the platform resolves it,
-  // to tell a linked folder from a real one ("" when unknown).
-  void Search(const std::string& folder, const std::string& finalFolder, const std::string& pattern, Mode mode);
-  // Every file (not folder) that the pattern path matches, copied or listed.
-  void HandleMatches(const std::string& patternPath, Mode mode);
-  void Handle(const std::string& path, Mode mode);
-  bool IsResultsRoot(const std::string& folder, const std::string& finalFolder) const;
+  // Searches folder (a path as the value gave it) for the pattern, and with recurse
+  // every folder below it that really lies there.
+  void Search(const std::string& folder, const std::string& pattern, Mode mode, bool recurse);
+  // Every file (not folder) of the place that the pattern matches, copied or listed.
+  void HandleMatches(const Place& searched, const std::wstring& pattern, Mode mode);
+  // The folders of a place, for the search below it.
+  std::vector<std::wstring> Subfolders(const Place& place);
+  // The place of a subfolder; an invalid one when it is not searched (a link, the
+  // results root, a folder that cannot be opened), with the line that says why.
+  Place ChildPlace(const Place& parent, const std::wstring& name);
+  void Handle(const Found& file, Mode mode);
+  // One pass over the file: copied with its CRC-32 computed from the bytes as they
+  // pass, then logged and registered with that CRC. A copy that fails is an ERROR line
+  // with the platform's error number and leaves nothing behind; a file too large for
+  // the free space is one such; a disk that fills part-way also stops the run.
+  void CopyCollectedFile(const Found& file);
+  // Where the copy goes: a new file of the mirrored or the flat layout, created here;
+  // part is its name below the destination. False with error set when none can be made.
+  bool CreateTarget(const Found& file, FileHandle* target, std::string* part, bool* flat, DWORD* error);
+  // Creates the mirrored folder and those above it below the destination, each once.
+  bool CreateMirroredFolder(const std::string& folder);
+  // Whether what handle was opened on is the searched tree or lies in it (true when the
+  // platform does not tell where it lies).
+  bool InsideTree(HANDLE handle) const;
+  // Whether folder (as the value gave it) is the results root or lies in it.
+  bool InResults(const std::string& folder) const;
+  bool IsResultsRoot(const RealFolder& folder) const;
+  // A free name for a flat copy: the name, or numbered on a clash with a name handed out.
   std::string FreeFlatTarget(const std::string& name);
   // A copied file's name in the file list: the script folder, the action's name and
   // part, the file's place below the action's folder.
@@ -91,12 +135,23 @@ class FileCollector {
   bool resolved_ = true;
   int count_ = 0;
   std::string resultsRoot_;
-  std::string resultsRootFinal_;
   std::string relativeFolder_;
   std::string excludedDrives_;
-  // The last folder made for the mirrored layout, and per flat name (lower case) the
-  // last number taken, so that neither is worked out again for every file.
-  std::string lastCreatedFolder_;
-  std::map<std::string, int> lastNumber_;
+  // Files that matched the pattern, copied or not.
+  int matched_ = 0;
+  RealFolder resultsFolder_;
+  // The top of the search in progress (a drive's root, or the pattern's folder).
+  RealFolder tree_;
+  // What the collector has handed out below the destination, by lower-case name: the
+  // names directly in it (flat copies and drive folders, the latter also in
+  // driveFolders_), the mirrored parts taken, the folders made, and per flat name the
+  // last number given. The platform is never asked whether a name of its own exists.
+  std::unordered_set<std::string> takenNames_;
+  std::unordered_set<std::string> driveFolders_;
+  std::unordered_set<std::string> mirroredTaken_;
+  std::unordered_set<std::string> createdFolders_;
+  std::unordered_map<std::string, int> lastNumber_;
+  std::unique_ptr<FreeSpaceGauge> space_;
+  std::vector<unsigned char> buffer_;
   std::unique_ptr<LineFileWriter> listing_;
 };

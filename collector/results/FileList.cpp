@@ -53,6 +53,10 @@ void FileList::AddToFileList(const std::string& relativeName, const std::string&
   writer_.AppendLine(results::FileListLine(crc, relativeName, comment));
 }
 
+void FileList::AddToFileListWithCrc(const std::string& relativeName, unsigned long crc, const std::string& comment) {
+  writer_.AppendLine(results::FileListLine(results::CrcText(crc), relativeName, comment));
+}
+
 std::string FileList::RelativeToResultsRoot(const std::string& fullPath) const {
   std::string relative = fullPath;
   EraseAll(relative, resultsRoot_);

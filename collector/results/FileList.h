@@ -21,6 +21,9 @@ class FileList {
   // Registers one file of the results root (name relative to it) with its CRC-32;
   // a file that cannot be read is not registered.
   void AddToFileList(const std::string& relativeName, const std::string& comment);
+  // Registers a file whose CRC-32 its writer computed from the bytes as they passed,
+  // so that the file is not read again.
+  void AddToFileListWithCrc(const std::string& relativeName, unsigned long crc, const std::string& comment);
   // A collector output's name in the list: every occurrence of the results root
   // deleted from the full path, then the leading backslash dropped.
   std::string RelativeToResultsRoot(const std::string& fullPath) const;

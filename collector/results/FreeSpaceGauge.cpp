@@ -9,6 +9,8 @@ namespace {
 constexpr unsigned long long kNearKB = 4096;
 // Longer than this since the last query, the figure is asked for again.
 constexpr unsigned long long kStaleMs = 2000;
+// What a file takes on the disk is counted in units of this size.
+constexpr unsigned long long kAllocationUnit = 4096;
 
 // The rule itself: the free space in units of 1000 bytes must exceed length / 500.
 bool LineFitsIn(std::size_t length, unsigned long long freeKB) { return length / 500 < freeKB; }
@@ -32,6 +34,18 @@ void FreeSpaceGauge::Query() {
   spent_ = 0;
   queriedAt_ = GetTickCount64();
   queried_ = true;
+}
+
+bool FreeSpaceGauge::FitsFile(unsigned long long bytes) {
+  const unsigned long long allocated = (bytes + kAllocationUnit - 1) / kAllocationUnit * kAllocationUnit;
+  const unsigned long long neededKB = (allocated + 999) / 1000 + 1;
+  const unsigned long long spentKB = (spent_ + 999) / 1000;
+  const unsigned long long left = queried_ && kb_ > spentKB ? kb_ - spentKB : 0;
+  if (!queried_ || left < neededKB + kNearKB || GetTickCount64() - queriedAt_ > kStaleMs) {
+    Query();
+    return neededKB <= kb_;
+  }
+  return true;
 }
 
 bool FreeSpaceGauge::Fits(std::size_t length) {

@@ -22,6 +22,10 @@ class FreeSpaceGauge {
   // Whether a line of length characters may be written: it needs twice its length in
   // free bytes, and never less than 1000. Length 0 asks whether any space is left.
   bool Fits(std::size_t length);
+  // Whether a file of bytes fits, counted in whole 4 KB units as most file systems
+  // allocate, and leaves the least a line needs: a file that does not fit leaves the
+  // disk as it was, one that fits leaves it fit for the lines that follow.
+  bool FitsFile(unsigned long long bytes);
   // bytes were written (or are about to be) on the drive.
   void Spend(std::size_t bytes) { spent_ += bytes; }
 

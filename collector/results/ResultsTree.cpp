@@ -12,10 +12,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
 constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005L);
 
-// The name the kernel gives the object behind a handle: the path it was really opened
-// at, links resolved, in one consistent form for every handle of the machine (Wine's
-// "\??\Z:\...", Windows' "\Device\HarddiskVolume1\..."). Unlike GetFinalPathNameByHandle
-// under Wine, it has no length limit.
+}  // namespace
+
 std::wstring ObjectNameOf(HANDLE handle) {
   std::vector<unsigned char> buffer(1024);
   for (int attempt = 0; attempt < 4; ++attempt) {
@@ -33,6 +31,8 @@ std::wstring ObjectNameOf(HANDLE handle) {
   }
   return std::wstring();
 }
+
+namespace {
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
@@ -81,6 +81,8 @@ std::wstring LongPathOf(const std::string& path) {
     at = end + 1;
   }
   for (const std::wstring& name : names) head += L"\\" + name;
+  // A drive's root keeps its backslash: "\\?\C:" alone names the volume itself.
+  if (names.empty() && head.back() == L':') head += L'\\';
   return head;
 }
 

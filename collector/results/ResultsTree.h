@@ -26,6 +26,12 @@ bool AnsiNameOf(const std::wstring& name, std::string* ansi);
 // The platform (wide) form of an ANSI name.
 std::wstring WideNameOf(const std::string& name);
 
+// The name the kernel gives the object behind a handle: the path it was really opened
+// at, links resolved, in one consistent form for every handle of the machine (Wine's
+// "\??\Z:\...", Windows' "\Device\HarddiskVolume1\..."). Unlike GetFinalPathNameByHandle
+// under Wine, it has no length limit. Empty when the platform does not tell.
+std::wstring ObjectNameOf(HANDLE handle);
+
 // What the walk needs to know of an open file or folder. GetFileInformationByHandle
 // tells it too, but asks for the volume's serial number besides, which costs Wine a
 // round trip to its mount manager for every file.
@@ -64,7 +70,9 @@ class RealFolder {
   const std::wstring& ObjectName() const { return objectName_; }
   // Whether what handle was opened on lies anywhere below this folder.
   bool Holds(HANDLE handle) const;
-  std::wstring PathOf(const std::wstring& name) const { return path_ + L"\\" + name; }
+  std::wstring PathOf(const std::wstring& name) const {
+    return !path_.empty() && path_.back() == L'\\' ? path_ + name : path_ + L"\\" + name;
+  }
 
   // The names inside ("." and ".." left out), in the platform's order.
   std::vector<Entry> List() const;

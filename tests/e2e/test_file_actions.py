@@ -9,6 +9,8 @@ import re
 import shutil
 import socket
 import sys
+import threading
+import time
 import unittest
 from pathlib import Path
 
@@ -21,11 +23,17 @@ LONG = "L" * 120
 LONG_NAME = "N" * 150 + ".log"
 # A request name whose listing's name no archive entry can carry.
 LONG_REQUEST = "V" * 100
+# Folders below D:\deep reaching past the classic path limit of 260 characters.
+DEEP = "/".join(["F%d" % i + "f" * 50 for i in range(6)])
+# The copy's read buffer: sizes at its edges.
+CHUNK = 256 * 1024
 
 SCRIPT = r"""<QIRSCRIPT>
 <FILES Pattern="D:\logs\*.log" Tree="D:\logs\*.log /s" Long="D:\long\*.* /s"
-       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt" LongName="D:\longname\*.log"/>
-<FILE_VERSIONS Versions="D:\ver\*.*" %s="D:\ver\*.*"/>
+       AllDrives="*.qxt /x:CE" AllLower="/x:ce *.qxt" AllFolder="all\*.qxt /x:CE" LongName="D:\longname\*.log"
+       Sizes="D:\sizes\*.bin" Grow="D:\grow\*.log" Deep="D:\deep\*.log /s" Wide="D:\wide\*.* /s"
+       Links="D:\links\*.log /s" Inside="D:\out\~QX_TEMP\*.* /s"/>
+<FILE_VERSIONS Versions="D:\ver\*.*" %s="D:\ver\*.*" WideVersions="D:\wide\*.log"/>
 <MISCELLANEOUS EVENT_LOGS=""/>
 </QIRSCRIPT>
 """ % LONG_REQUEST
@@ -46,6 +54,15 @@ SOURCES = {
     "d/all/aux.qxt": b"a device name",
     "d/ver/plain.txt": b"plain",
     "e/two.qxt": b"two",
+    "d/sizes/empty.bin": b"",
+    "d/sizes/one.bin": b"\x01",
+    "d/sizes/chunk.bin": bytes(range(256)) * (CHUNK // 256),
+    "d/sizes/chunk1.bin": bytes(range(256)) * (CHUNK // 256) + b"\xff",
+    "d/deep/%s/deep.log" % DEEP: b"deep down",
+    "d/wide/\u03a9mega.log": b"omega",
+    "d/wide/\u65e5\u672c.log": b"nihon",
+    "d/wide/\u03a9dir/inner.log": b"inner",
+    "d/links/real/r.log": b"real",
 }
 
 display = h.Display()
@@ -84,6 +101,13 @@ class FileActionsTest(unittest.TestCase):
         shutil.copy(VERSIONED_TOOL, cls.folder / "d/ver/VersionedTool.exe")
         # A link back to the drive's root: never followed.
         (cls.folder / "d/all/loop").symlink_to(cls.folder / "d")
+        # Links inside the searched folder are collected (files) or left to their real
+        # place (folders); links leading out of it are left out with a warning.
+        links = cls.folder / "d/links"
+        (links / "in.log").symlink_to(links / "real/r.log")
+        (links / "indir").symlink_to(links / "real")
+        (links / "out.log").symlink_to(cls.folder / "e/two.qxt")
+        (links / "outdir").symlink_to(cls.folder / "e")
         app = cls.folder / "d/app"
         app.mkdir()
         shutil.copy(h.QIRTOOL, app / "QIRTool.exe")
@@ -97,10 +121,33 @@ class FileActionsTest(unittest.TestCase):
         (devices / "d:").symlink_to(cls.folder / "d")
         (devices / "e:").symlink_to(cls.folder / "e")
 
+        # Another process extends a file all through the run, so that it grows while
+        # it is copied (paced and bounded, never faster than a disk).
+        grow = cls.folder / "d/grow/g.log"
+        grow.parent.mkdir()
+        grow.write_bytes(b"start\n")
+        running = threading.Event()
+        running.set()
+
+        def extend():
+            with open(grow, "ab", buffering=0) as out:
+                for n in range(20000):
+                    if not running.is_set():
+                        break
+                    out.write(b"line %06d of a growing log\n" % n)
+                    time.sleep(0.0005)
+
+        appender = threading.Thread(target=extend)
+        appender.start()
         cls.began = datetime.datetime.now().replace(microsecond=0)
-        cls.code = h.run_collector(["/xmlfile=D:\\app\\Files.qir", "/outfile=D:\\out\\Results.tgz", "/silent"],
-                                   exe="D:\\app\\QIRTool.exe", timeout=600)
+        try:
+            cls.code = h.run_collector(["/xmlfile=D:\\app\\Files.qir", "/outfile=D:\\out\\Results.tgz", "/silent"],
+                                       exe="D:\\app\\QIRTool.exe", timeout=600)
+        finally:
+            running.clear()
+            appender.join()
         cls.ended = datetime.datetime.now()
+        cls.grown = grow.read_bytes()
         cls.result = cls.folder / "d/out/results.tgz"
         cls.script = script
 
@@ -147,7 +194,7 @@ class FileActionsTest(unittest.TestCase):
         refused = [text for text in failed if text.startswith("Unusable name")]
         self.assertEqual(refused, ["Unusable name D:\\longname\\%s (too long): file skipped" % LONG_NAME,
                                    "Unusable name %s (too long): action skipped" % LONG_REQUEST])
-        unable = [text for text in failed if text not in refused]
+        unable = [text for text in failed if text.startswith("Unable to copy")]
         self.assertEqual(len(unable), 2, failed)
         for text in unable:
             self.assertRegex(text, r"^Unable to copy file D:\\logs\\sock\.log \(error \d+\)$")
@@ -165,6 +212,8 @@ class FileActionsTest(unittest.TestCase):
     def test_all_drives_search_with_exclusions_never_enters_the_results_root(self):
         self.assert_copied("AllDrives", {"D\\all\\one.qxt": "d/all/one.qxt"})
         self.assert_copied("AllLower", {"D\\all\\one.qxt": "d/all/one.qxt", "E\\two.qxt": "e/two.qxt"})
+        # A folder before the pattern's last part is looked for in every folder.
+        self.assert_copied("AllFolder", {"D\\all\\one.qxt": "d/all/one.qxt"})
         texts = [text for _, text in self.events]
 
         def searches(action):
@@ -179,6 +228,7 @@ class FileActionsTest(unittest.TestCase):
         self.assertIn("File skipped, unsafe name: D:\\all\\aux.qxt", part)
         part, lines = searches("AllLower")
         self.assertEqual(lines, ["Scan All Drives except ce", "Searching C:", "Searching D:", "Searching E:"])
+        self.assertIn("Drive letters that exclude nothing: ce (only upper-case letters leave drives out)", part)
         # The copies of AllDrives lie in the results root on D: when AllLower searches D:.
         self.assertFalse(any("~QX_TEMP" in source.upper() for source in self.comments.values()))
 
@@ -205,6 +255,47 @@ class FileActionsTest(unittest.TestCase):
         self.assertEqual(by_file["D:\\ver\\plain.txt"][4:], ["A"] + [""] * 7)
         self.assertEqual(by_file["D:\\ver\\sock.bin"], ["N/A"] * 5 + [""] * 7)
         self.assertIn("Files\\Versions.csv", self.registered)
+
+    def texts(self, level):
+        return [text for lvl, text in self.events if lvl == level]
+
+    def test_the_list_holds_the_crc_of_the_bytes_copied(self):
+        # The harness compares every listed CRC with the archived bytes.
+        self.assert_copied("Sizes", {"D\\sizes\\" + name: "d/sizes/" + name
+                                     for name in ("empty.bin", "one.bin", "chunk.bin", "chunk1.bin")})
+        copy = self.members["Files/Grow/D/grow/g.log"]
+        self.assertTrue(copy.startswith(b"start\n"))
+        self.assertEqual(copy, self.grown[:len(copy)], "a copy is what the file held, from its start")
+
+    def test_deep_and_wide_names_are_collected_flat_with_their_source(self):
+        self.assertEqual(self.copies("Deep"), {"deep.log": windows_name("d/deep/%s/deep.log" % DEEP)})
+        self.assertEqual(self.members["Files/Deep/deep.log"], b"deep down")
+        self.assertEqual(self.copies("Wide"), {"_mega.log": "D:\\wide\\<U+03A9>mega.log",
+                                               "__.log": "D:\\wide\\<U+65E5><U+672C>.log",
+                                               "inner.log": "D:\\wide\\<U+03A9>dir\\inner.log"})
+        for name, data in (("_mega.log", b"omega"), ("__.log", b"nihon"), ("inner.log", b"inner")):
+            self.assertEqual(self.members["Files/Wide/" + name], data)
+        self.assertIn(("INFORMATION", "Collected File: D:\\wide\\<U+03A9>mega.log as Files\\Wide\\_mega.log"),
+                      self.events)
+        # A listing reaches files by their ANSI names only: the rest is named in an error.
+        self.assertIn("Unable to list file D:\\wide\\<U+03A9>mega.log (error 123)", self.texts("ERROR"))
+        self.assertIn("Unable to list file D:\\wide\\<U+65E5><U+672C>.log (error 123)", self.texts("ERROR"))
+        self.assertEqual(h.log_lines(self.members["Files/WideVersions.csv"])[1:], [])
+        self.assertFalse(any("unsafe name" in text for text in self.texts("WARNING") if "wide" in text))
+
+    def test_links_inside_are_collected_and_links_leading_out_are_named(self):
+        self.assertEqual(self.copies("Links"), {"D\\links\\real\\r.log": "D:\\links\\real\\r.log",
+                                                "D\\links\\in.log": "D:\\links\\in.log"})
+        self.assertEqual(self.members["Files/Links/D/links/in.log"], b"real")
+        warnings = self.texts("WARNING")
+        for link in ("out.log", "outdir"):
+            self.assertIn("Link outside the searched folder skipped: D:\\links\\" + link, warnings)
+        self.assertFalse(any(name.startswith("Files\\Links\\D\\links\\indir") for name in self.registered))
+
+    def test_a_pattern_inside_the_results_folder_is_refused(self):
+        self.assertIn("File operation skipped, the pattern lies in the results folder: D:\\out\\~QX_TEMP\\*.*",
+                      self.texts("ERROR"))
+        self.assertFalse(any(name.startswith("Files\\Inside") for name in self.registered))
 
     def test_event_logs_of_a_platform_without_records(self):
         for log in ("Application", "System", "Security"):

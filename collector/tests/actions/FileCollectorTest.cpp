@@ -70,11 +70,13 @@ TEST(FileNames, NumbersAttributeLettersAndUnsafeNames) {
   EXPECT_EQ("RHSACE", FileCollector::AttributeLetters(0x1 | 0x2 | 0x4 | 0x20 | 0x800 | 0x40));
   EXPECT_EQ("A", FileCollector::AttributeLetters(0x20 | 0x10 | 0x80 | 0x4000));
 
-  for (const char* name : {"a.txt", "CONSOLE", "COM0", "LPT10", "..a", "NUL1.txt"})
+  // The names live as long as the loop: a pointer into a temporary would not.
+  for (const std::string& name :
+       std::vector<std::string>{"a.txt", "CONSOLE", "COM0", "LPT10", "..a", "NUL1.txt", std::string(255, 'x')})
     EXPECT_TRUE(IsSafeName(name)) << name;
-  for (const char* name : {"", ".", "..", "a\\b", "a/b", "C:", "con", "Aux.txt", "NUL ", "com1", "LPT9.log", "CONOUT$",
-                           "a\tb", std::string(256, 'x').c_str()})
-    EXPECT_FALSE(IsSafeName(name)) << name;
+  for (const std::string& name : std::vector<std::string>{"", ".", "..", "a\\b", "a/b", "C:", "con", "Aux.txt", "NUL ",
+                                                          "com1", "LPT9.log", "CONOUT$", "a\tb", std::string(256, 'x')})
+    EXPECT_FALSE(IsSafeName(name)) << name.size() << " " << name;
 }
 
 // A tree of source files and a results root with a script folder, set as the
@@ -163,6 +165,29 @@ TEST_F(FileCollectorTest, CopiesAPatternAndWithSubfoldersItsTree) {
   EXPECT_EQ(CrcOf("alpha") + "," + src_ + "\\a.log", listed.at("Sample\\N\\a.log"));
 }
 
+TEST_F(FileCollectorTest, ACopyKeepsTheSourceTimesWithNormalAttributes) {
+  Put("old.log", "from long ago");
+  const std::string source = src_ + "\\old.log";
+  SYSTEMTIME when = {2004, 2, 0, 29, 12, 34, 56, 0};
+  FILETIME written = {0xdeadbeef, 0xdeadbeef};
+  SystemTimeToFileTime(&when, &written);
+  HANDLE file = CreateFileA(source.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  Copy(source);
+  SetFileAttributesA(source.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  WIN32_FILE_ATTRIBUTE_DATA copy = {};
+  ASSERT_TRUE(GetFileAttributesExA((root_ + "\\" + Mirrored("old.log")).c_str(), GetFileExInfoStandard, &copy));
+  EXPECT_EQ(written.dwLowDateTime, copy.ftLastWriteTime.dwLowDateTime);
+  EXPECT_EQ(written.dwHighDateTime, copy.ftLastWriteTime.dwHighDateTime);
+  // Normal: Wine shows every plain file marked for archiving, nothing else is kept.
+  EXPECT_EQ(0u, copy.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+      << copy.dwFileAttributes;
+  EXPECT_EQ(CrcOf("from long ago") + "," + source, Listed().at(Mirrored("old.log")));
+}
+
 TEST_F(FileCollectorTest, AFailedCopyIsAnErrorAndLeavesNothing) {
   Put("locked.log", "locked");
   Put("free.log", "free");
@@ -173,8 +198,7 @@ TEST_F(FileCollectorTest, AFailedCopyIsAnErrorAndLeavesNothing) {
   EXPECT_FALSE(Exists(root_ + "\\" + Mirrored("locked.log")));
   EXPECT_FALSE(Exists(dest_ + "\\locked.log"));
   EXPECT_EQ((std::vector<std::string>{"INFORMATION,Files to be copied to " + dest_,
-                                      "ERROR,Unable to copy file " + src_ + "\\locked.log (error 32)",
-                                      "INFORMATION,No matching files found"}),
+                                      "ERROR,Unable to copy file " + src_ + "\\locked.log (error 32)"}),
             Log());
 
   // A file where the mirrored layout needs its drive folder: the folder cannot be made.
@@ -182,7 +206,7 @@ TEST_F(FileCollectorTest, AFailedCopyIsAnErrorAndLeavesNothing) {
   CreateDirectoryA(blocked.c_str(), nullptr);
   WriteBytes(blocked + "\\" + src_.substr(0, 1), "in the way");
   Copy(src_ + "\\free.log", "M");
-  EXPECT_EQ("ERROR,Unable to copy file " + src_ + "\\free.log (error 3)", Log()[4]);
+  EXPECT_EQ("ERROR,Unable to copy file " + src_ + "\\free.log (error 3)", Log()[3]);
   EXPECT_TRUE(Listed().empty());
   EXPECT_FALSE(WriteFailed);
 }
@@ -197,6 +221,27 @@ TEST_F(FileCollectorTest, NeverSearchesTheResultsRoot) {
   const std::map<std::string, std::string> listed = Listed();
   EXPECT_EQ(2u, listed.size());
   for (const auto& entry : listed) EXPECT_EQ(std::string::npos, entry.second.find("~QX_TEMP")) << entry.first;
+
+  // A pattern that starts in the results folder (spelt otherwise, or below it) is refused.
+  const size_t lines = Log().size();
+  for (const std::string& pattern : {base_ + "\\~QX_TEMP\\*.*", root_ + "\\Sample\\N\\*.log",
+                                    base_ + "\\src\\..\\~QX_TEMP\\*.log"}) {
+    Copy(pattern + " /s", "R");
+    EXPECT_EQ("ERROR,File operation skipped, the pattern lies in the results folder: " + pattern, Log().back());
+  }
+  EXPECT_EQ(lines + 6, Log().size());
+  EXPECT_FALSE(Exists(root_ + "\\Sample\\R"));
+  EXPECT_EQ(2u, Listed().size());
+}
+
+TEST_F(FileCollectorTest, WarnsOfDriveLettersThatExcludeNothing) {
+  FileCollector(context_, "N", "*.zq /x:CdE");
+  FileCollector(context_, "N", src_ + "\\*.log /x:C");
+  EXPECT_EQ((std::vector<std::string>{"DEBUG,Scan All Drives except CdE",
+                                      "WARNING,Drive letters that exclude nothing: d (only upper-case letters leave "
+                                      "drives out)",
+                                      "WARNING,Drive letters that exclude nothing: C (the pattern names its drive)"}),
+            Log());
 }
 
 TEST_F(FileCollectorTest, SkipsWhatCannotBeResolvedAndStopsWhenAsked) {

@@ -131,4 +131,17 @@ TEST(LineFileWriter, FreeSpaceRuleAtItsEdges) {
   TerminateRequested = 0;
 }
 
+// A file is counted in whole 4 KB units and must leave the least a line needs.
+TEST(FreeSpaceGauge, AFileFitsWithRoomForALine) {
+  const struct {
+    unsigned long units;
+    unsigned long long bytes;
+    bool fits;
+  } cases[] = {{6, 4096, true}, {6, 4097, false}, {10, 4097, true}, {1, 0, true}, {0, 0, false}};
+  for (const auto& c : cases) {
+    freeUnits = c.units;
+    EXPECT_EQ(c.fits, FreeSpaceGauge("Z:\\out.bin", TestFreeSpace).FitsFile(c.bytes)) << c.units << " units, " << c.bytes;
+  }
+}
+
 }  // namespace
