@@ -9,10 +9,9 @@ if(GIT_FOUND)
   execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} rev-parse --short=12 HEAD
                   OUTPUT_VARIABLE commit OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE failed ERROR_QUIET)
   if(NOT failed AND commit)
-    execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} update-index -q --refresh
-                    OUTPUT_QUIET ERROR_QUIET)
-    execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} diff-index --quiet HEAD --
-                    RESULT_VARIABLE changed OUTPUT_QUIET ERROR_QUIET)
+    # Tracked files only: build trees and kits beside the source are no change.
+    execute_process(COMMAND ${GIT_EXECUTABLE} -C ${SOURCE_DIR} status --porcelain --untracked-files=no
+                    OUTPUT_VARIABLE changed ERROR_QUIET)
     set(mark "git ${commit}")
     if(changed)
       string(APPEND mark ", with changes")
