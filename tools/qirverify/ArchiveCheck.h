@@ -16,6 +16,7 @@
 #include "NameTable.h"
 #include "TarStream.h"
 
+// Throws std::bad_alloc when the names the archive holds do not fit in memory.
 ArchiveReport CheckArchive(ByteSource& source);
 
 class ArchiveCheck : public TarListener, public FileListListener {
