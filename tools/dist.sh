@@ -24,8 +24,7 @@ release win64 cmake/toolchain-win64.cmake
 release win32 cmake/toolchain-win32.cmake
 release host ""
 
-version=$(sed -n 's/^#define QIR_VERSION_TEXT "\(.*\)"$/\1/p' build/dist-host/generated/QirVersion.h)
-version=${version%.0}
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/dist-host/CMakeCache.txt)
 rm -rf dist
 python3 tools/kits/make_kits.py --version "$version" --out dist \
   --win64 build/dist-win64 --win32 build/dist-win32 --host build/dist-host

@@ -21,6 +21,15 @@ for where in first/a "second/path/b"; do
 done
 first="$scratch/first/a" second="$scratch/second/path/b"
 cat "$first/dist/SHA256SUMS"
+# No build path in any program, and no runtime DLL of the compiler beside Windows' own.
+if grep -rl "$scratch" "$first"/build/dist-*/bin "$second"/build/dist-*/bin; then
+  echo "dist-check: these files hold a build path"; exit 1
+fi
+for pe in "$first"/build/dist-win*/bin/*.exe "$first"/build/dist-win*/bin/*.[dD][lL][lL]; do
+  if x86_64-w64-mingw32-objdump -p "$pe" | grep -iE 'DLL Name: (lib|zlib)'; then
+    echo "dist-check: $pe needs a runtime DLL"; exit 1
+  fi
+done
 if cmp -s "$first/dist/SHA256SUMS" "$second/dist/SHA256SUMS"; then
   echo "dist-check: the same bytes from both clones ($(( $(date +%s) - start )) s)"
   exit 0
