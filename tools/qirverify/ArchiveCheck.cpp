@@ -93,12 +93,13 @@ ArchiveReport CheckArchive(ByteSource& source) {
 
 void ArchiveCheck::OnEntry(const TarEntry& entry) {
   entry_ = entry;
+  key_ = SameFileName(entry.name);
   crc_ = crc32(0L, Z_NULL, 0);
-  if (entry.name == results::kFileListName && !fileListSeen_) {
+  if (key_ == results::kFileListName && !fileListSeen_) {
     fileListSeen_ = true;
     report_.facts.fileList = true;
     fileList_ = std::make_unique<FileListReader>(*this, report_);
-  } else if (entry.name == results::kActivityLogName && !logSeen_) {
+  } else if (key_ == results::kActivityLogName && !logSeen_) {
     logSeen_ = true;
     log_ = std::make_unique<ActivitySummary>(report_.facts.run);
   }
@@ -127,10 +128,9 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
     log_.reset();
   }
 
-  const std::string key = SameFileName(entry_.name);
-  Name* known = names_.Find(key);
-  if (known && known->listed && !known->inArchive) listOnlyBytes_ -= key.size() + kNameCost;
-  Name& name = known ? *known : names_.Insert(key);
+  Name* known = names_.Find(key_);
+  if (known && known->listed && !known->inArchive) listOnlyBytes_ -= key_.size() + kNameCost;
+  Name& name = known ? *known : names_.Insert(key_);
   if (name.inArchive > 0) {
     name.inArchive = 2;
     report_.Add(ProblemKind::Twice, Printable(entry_.name) + ": in the archive more than once", entry_.name);

@@ -44,6 +44,7 @@ class ArchiveCheck : public TarListener, public FileListListener {
   bool listOverflow_ = false;
 
   TarEntry entry_;
+  std::string key_;  // the entry's name as the file it extracts to
   unsigned long crc_ = 0;
   bool fileListSeen_ = false, logSeen_ = false;
   std::unique_ptr<FileListReader> fileList_;  // while the list's data streams by
