@@ -7,7 +7,7 @@ HOST       := $(BUILD)/host
 WINE_RUN   := $(WIN64)/wine-run.sh
 RUN_OUT    := $(BUILD)/run
 
-.PHONY: all setup configure build build64 build32 buildhost test run bench sheet screenshots clean
+.PHONY: all setup configure build build64 build32 buildhost test run bench sheet screenshots dist dist-check clean
 
 all: build
 
@@ -62,5 +62,14 @@ sheet: setup build64
 screenshots: setup build64
 	@python3 tools/screenshots.py $(WIN64)
 
+# The release kits in dist/ from optimised, reproducible trees (build/dist-*).
+dist: setup
+	@JOBS=$(JOBS) bash tools/dist.sh
+
+# make dist twice, in two fresh clones of this commit at different paths: the
+# SHA256SUMS must be the same.
+dist-check: setup
+	@JOBS=$(JOBS) bash tests/dist/dist-check.sh
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist

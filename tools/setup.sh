@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  make cmake python3 time
+  make cmake python3 time git
   g++ zlib1g-dev
   mingw-w64 binutils-mingw-w64
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix

@@ -257,7 +257,7 @@ def check_with_verifier(testcase, path, members, exe=QIRVERIFY):
     code, lines = verify_archive(path if isinstance(path, str) else Path(path), exe=exe)
     testcase.assertEqual(code, 0, "\n".join(lines))
     listed = len(members) - 1
-    testcase.assertEqual(lines[0], "%s: INTACT (file list valid; %d file%s listed, all present with the listed CRC)" % (
+    testcase.assertEqual(lines[0], "%s: INTACT (undamaged: file list valid; %d file%s listed, all present with the listed CRC)" % (
         path if isinstance(path, str) else winpath(path), listed, "" if listed == 1 else "s"), "\n".join(lines))
 
 

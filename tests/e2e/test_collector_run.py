@@ -190,8 +190,8 @@ class CollectorRunTest(unittest.TestCase):
                          h.crc_text(members["Sample.qir"]))
         code, lines = h.verify_archive("/quiet", result, damaged, garbage)
         self.assertEqual(code, 2, lines)
-        self.assertEqual(lines, [h.winpath(result) + ": INTACT (file list valid; 2 files listed, all present with the "
-                                                     "listed CRC)",
+        self.assertEqual(lines, [h.winpath(result) + ": INTACT (undamaged: file list valid; 2 files listed, "
+                                                     "all present with the listed CRC)",
                                  h.winpath(damaged) + ": FAILED (1 problem)",
                                  h.winpath(garbage) + ": UNREADABLE (not a gzip file)"])
 

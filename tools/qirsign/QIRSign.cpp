@@ -9,6 +9,7 @@
 
 #include "IntegrityValue.h"
 #include "NameCheck.h"
+#include "QirVersion.h"
 #include "TextFile.h"
 
 namespace {
@@ -17,6 +18,7 @@ enum ExitCode { kAllGood = 0, kSomeFailed = 1, kBadArguments = 2 };
 
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
+               "QIRSign " QIR_VERSION_LINE "\n"
                "Usage: QIRSign FILE...          sign each file in place (a signed file is signed anew)\n"
                "       QIRSign /verify FILE...  check the integrity value of each file\n");
 }

@@ -21,10 +21,28 @@ constexpr std::size_t kMaxEntryName = tar::kPrefix.width + 1 + tar::kName.width;
 constexpr unsigned long long kListOnlyBudget = 64ULL << 20;
 constexpr unsigned long long kNameCost = 128;
 
+// The name a file gets when it is extracted: empty and "." steps dropped, so "./a",
+// "a" and ".//a" name one file. A name of nothing but such steps stays as it is.
+std::string SameFileName(const std::string& name) {
+  std::string key;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    const std::size_t length = end - start;
+    if (length > 0 && !(length == 1 && name[start] == '.')) {
+      if (!key.empty()) key += '/';
+      key.append(name, start, length);
+    }
+    start = end + 1;
+  }
+  return key.empty() ? name : key;
+}
+
 // The archive's form of a listed name: "/" for "\".
 std::string ArchiveForm(std::string name) {
   std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
+  return SameFileName(name);
 }
 
 }  // namespace
@@ -73,25 +91,15 @@ ArchiveReport CheckArchive(ByteSource& source) {
   return report;
 }
 
-ArchiveCheck::Name* ArchiveCheck::Find(const std::string& name) {
-  auto found = names_.find(name);
-  return found == names_.end() ? nullptr : &found->second;
-}
-
-ArchiveCheck::Name& ArchiveCheck::Insert(const std::string& name) {
-  Name& added = names_[name];
-  added.order = nextOrder_++;
-  return added;
-}
-
 void ArchiveCheck::OnEntry(const TarEntry& entry) {
   entry_ = entry;
+  key_ = SameFileName(entry.name);
   crc_ = crc32(0L, Z_NULL, 0);
-  if (entry.name == results::kFileListName && !fileListSeen_) {
+  if (key_ == results::kFileListName && !fileListSeen_) {
     fileListSeen_ = true;
     report_.facts.fileList = true;
     fileList_ = std::make_unique<FileListReader>(*this, report_);
-  } else if (entry.name == results::kActivityLogName && !logSeen_) {
+  } else if (key_ == results::kActivityLogName && !logSeen_) {
     logSeen_ = true;
     log_ = std::make_unique<ActivitySummary>(report_.facts.run);
   }
@@ -112,7 +120,7 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
     if (complete && !report_.facts.integrityValid)
       report_.Add(ProblemKind::FileList,
                   std::string(results::kFileListName) +
-                      ": integrity value invalid, the list was changed or is not the collector's");
+                      ": integrity value invalid, the list was damaged or changed after it was signed");
     fileList_.reset();
   }
   if (log_) {
@@ -120,26 +128,28 @@ void ArchiveCheck::OnEntryEnd(bool complete) {
     log_.reset();
   }
 
-  Name* known = Find(entry_.name);
-  if (known && known->listed && !known->inArchive) listOnlyBytes_ -= entry_.name.size() + kNameCost;
-  Name& name = known ? *known : Insert(entry_.name);
-  if (++name.inArchive > 1) {
-    report_.Add(ProblemKind::Twice, Printable(entry_.name) + ": in the archive more than once");
+  Name* known = names_.Find(key_);
+  if (known && known->listed && !known->inArchive) listOnlyBytes_ -= key_.size() + kNameCost;
+  Name& name = known ? *known : names_.Insert(key_);
+  if (name.inArchive > 0) {
+    name.inArchive = 2;
+    report_.Add(ProblemKind::Twice, Printable(entry_.name) + ": in the archive more than once", entry_.name);
     return;
   }
-  name.archiveCrc = crc_;
+  name.inArchive = 1;
+  name.archiveCrc = static_cast<std::uint32_t>(crc_);
   name.cutShort = !complete;
-  if (name.listed) CompareCrc(entry_.name, name);
+  if (name.listed) CompareCrc(name);
 }
 
 void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bool external) {
   const std::string key = ArchiveForm(listedName);
-  Name* name = Find(key);
+  Name* name = names_.Find(key);
   if (name && name->listed) {
     // An action that appends to a file registers it again, with its CRC of then: the
     // later line holds.
     if (!name->listedExternal && !external) {
-      name->listedCrc = crc;
+      name->listedCrc = static_cast<std::uint32_t>(crc);
       return;
     }
     // The collector reads its registered names back only up to a comma, so a name with
@@ -147,12 +157,13 @@ void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bo
     const bool readBackCut =
         !name->listedExternal && external && key.find(',') != std::string::npos && crc == name->listedCrc;
     if (!readBackCut)
-      report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list");
+      report_.Add(ProblemKind::Twice, Printable(listedName) + ": named more than once in the file list", key);
     return;
   }
   ++report_.facts.listed;
   if (key.size() > kMaxEntryName) {
-    report_.Add(ProblemKind::Missing, Printable(listedName) + ": listed, but no archive entry can have so long a name");
+    report_.Add(ProblemKind::Missing, Printable(listedName) + ": listed, but no archive entry can have so long a name",
+                key);
     return;
   }
   if (!name) {
@@ -167,41 +178,38 @@ void ArchiveCheck::OnListed(const std::string& listedName, unsigned long crc, bo
       return;
     }
     listOnlyBytes_ += cost;
-    name = &Insert(key);
+    name = &names_.Insert(key);
   }
-  name->listed = 1;
-  name->listedCrc = crc;
+  name->listed = true;
+  name->listedCrc = static_cast<std::uint32_t>(crc);
   name->listedExternal = external;
 }
 
 // A file archived before the list is compared once the whole list is known: a later
 // line of the list may register it again.
 void ArchiveCheck::CompareEntriesBeforeTheList() {
-  for (const std::string* name :
-       NamesInOrder([](const std::string&, const Name& n) { return n.listed && n.inArchive; }))
-    CompareCrc(*name, names_.at(*name));
+  for (std::size_t i = 0; i < names_.Size(); ++i) {
+    const Name& name = names_.At(i);
+    if (name.listed && name.inArchive) CompareCrc(name);
+  }
 }
 
-void ArchiveCheck::CompareCrc(const std::string& name, const Name& entry) {
+void ArchiveCheck::CompareCrc(const Name& entry) {
   ++report_.facts.listedPresent;
   if (entry.cutShort || entry.archiveCrc == entry.listedCrc) return;
-  report_.Add(ProblemKind::Crc, Printable(name) + ": CRC " + results::CrcText(entry.archiveCrc) + " in the archive, " +
-                                    results::CrcText(entry.listedCrc) + " in the file list");
+  const std::string name(names_.NameOf(entry));
+  report_.Add(ProblemKind::Crc,
+              Printable(name) + ": CRC " + results::CrcText(entry.archiveCrc) + " in the archive, " +
+                  results::CrcText(entry.listedCrc) + " in the file list",
+              name);
 }
 
-std::vector<const std::string*> ArchiveCheck::NamesInOrder(bool (*select)(const std::string&, const Name&)) const {
-  std::vector<std::pair<unsigned long long, const std::string*>> chosen;
-  for (const auto& item : names_)
-    if (select(item.first, item.second)) chosen.emplace_back(item.second.order, &item.first);
-  std::sort(chosen.begin(), chosen.end());
-  std::vector<const std::string*> names;
-  for (const auto& item : chosen) names.push_back(item.second);
-  return names;
-}
-
-void ArchiveCheck::ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
-                                 std::string (*describe)(const std::string&, const Name&)) {
-  for (const std::string* name : NamesInOrder(select)) report_.Add(kind, describe(*name, names_.at(*name)));
+void ArchiveCheck::ReportInOrder(ProblemKind kind, bool (*select)(std::string_view, const Name&), const char* what) {
+  for (std::size_t i = 0; i < names_.Size(); ++i) {
+    const Name& entry = names_.At(i);
+    const std::string_view name = names_.NameOf(entry);
+    if (select(name, entry)) report_.Add(kind, Printable(std::string(name)) + what, std::string(name));
+  }
 }
 
 void ArchiveCheck::Finish() {
@@ -210,12 +218,10 @@ void ArchiveCheck::Finish() {
     return;
   }
   ReportInOrder(
-      ProblemKind::Missing, [](const std::string&, const Name& n) { return n.listed && !n.inArchive; },
-      [](const std::string& name, const Name&) { return Printable(name) + ": listed, but not in the archive"; });
+      ProblemKind::Missing, [](std::string_view, const Name& n) { return n.listed && !n.inArchive; },
+      ": listed, but not in the archive");
   ReportInOrder(
       ProblemKind::Unlisted,
-      [](const std::string& name, const Name& n) { return n.inArchive && !n.listed && name != results::kFileListName; },
-      [](const std::string& name, const Name&) {
-        return Printable(name) + ": in the archive, but not in the file list";
-      });
+      [](std::string_view name, const Name& n) { return n.inArchive && !n.listed && name != results::kFileListName; },
+      ": in the archive, but not in the file list");
 }

@@ -1,21 +1,22 @@
 // The check of one results archive in a single pass: the gzip stream unpacked, the tar
 // entries read, each file's CRC-32 computed as its data streams by, the file list and
 // the activity log read on the way, and at the end every listed file matched with the
-// archived one. Memory grows with the number of names (a name and two CRCs each), never
-// with the size of a file or of the archive.
+// archived one. Memory grows with the number of names (held compactly), never with the
+// size of a file or of the archive.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "ActivitySummary.h"
 #include "ArchiveReport.h"
 #include "FileListReader.h"
 #include "GzipStream.h"
+#include "NameTable.h"
 #include "TarStream.h"
 
+// Throws std::bad_alloc when the names the archive holds do not fit in memory.
 ArchiveReport CheckArchive(ByteSource& source);
 
 class ArchiveCheck : public TarListener, public FileListListener {
@@ -30,31 +31,20 @@ class ArchiveCheck : public TarListener, public FileListListener {
   void Finish();
 
  private:
-  // One name, from the archive, the file list or both.
-  struct Name {
-    unsigned long long order = 0;  // when it first came, to report in the order seen
-    unsigned long archiveCrc = 0, listedCrc = 0;
-    unsigned inArchive = 0, listed = 0;
-    bool cutShort = false;
-    bool listedExternal = false;
-  };
-  Name* Find(const std::string& name);
-  Name& Insert(const std::string& name);
-  void CompareCrc(const std::string& name, const Name& entry);
+  using Name = NameTable::Entry;
+  void CompareCrc(const Name& entry);
   void CompareEntriesBeforeTheList();
-  // The names that select picks, in the order they first came.
-  std::vector<const std::string*> NamesInOrder(bool (*select)(const std::string&, const Name&)) const;
-  void ReportInOrder(ProblemKind kind, bool (*select)(const std::string&, const Name&),
-                     std::string (*describe)(const std::string&, const Name&));
+  // The problems of kind for the names that select picks, in the order they first came.
+  void ReportInOrder(ProblemKind kind, bool (*select)(std::string_view, const Name&), const char* what);
 
   ArchiveReport& report_;
-  std::unordered_map<std::string, Name> names_;
-  unsigned long long nextOrder_ = 0;
+  NameTable names_;
   // Bytes held for names that only the list has named so far.
   unsigned long long listOnlyBytes_ = 0;
   bool listOverflow_ = false;
 
   TarEntry entry_;
+  std::string key_;  // the entry's name as the file it extracts to
   unsigned long crc_ = 0;
   bool fileListSeen_ = false, logSeen_ = false;
   std::unique_ptr<FileListReader> fileList_;  // while the list's data streams by

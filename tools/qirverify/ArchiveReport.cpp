@@ -36,10 +36,10 @@ std::string Printable(const std::string& text, std::size_t maxLength) {
   return out;
 }
 
-void ArchiveReport::Add(ProblemKind kind, std::string text) {
+void ArchiveReport::Add(ProblemKind kind, std::string text, std::string entry) {
   Kind& k = kinds_[static_cast<std::size_t>(kind)];
   ++k.count;
-  if (k.shown.size() < kShown) k.shown.push_back(std::move(text));
+  if (k.shown.size() < kShown) k.shown.push_back(Problem{std::move(text), std::move(entry)});
 }
 
 void ArchiveReport::SetUnreadable(std::string reason) {
@@ -63,7 +63,7 @@ std::string ArchiveReport::Text(const std::string& archiveName, bool quiet) cons
   if (unreadable_) return out + "UNREADABLE (" + unreadableReason_ + ")\n";
   const unsigned long long problems = ProblemCount();
   if (problems == 0) {
-    out += "INTACT (file list valid; " + Counted(facts.listed, "file listed", "files listed") +
+    out += "INTACT (undamaged: file list valid; " + Counted(facts.listed, "file listed", "files listed") +
            ", all present with the listed CRC)\n";
   } else {
     out += "FAILED (" + Counted(problems, "problem", "problems") + ")\n";
@@ -72,7 +72,7 @@ std::string ArchiveReport::Text(const std::string& archiveName, bool quiet) cons
 
   for (std::size_t i = 0; i < kProblemKinds; ++i) {
     const Kind& k = kinds_[i];
-    for (const std::string& text : k.shown) out += "  " + text + "\n";
+    for (const Problem& problem : k.shown) out += "  " + problem.text + "\n";
     if (k.count > k.shown.size())
       out += "  ... and " + std::to_string(k.count - k.shown.size()) + " more " + kKindPlural[i] + "\n";
   }

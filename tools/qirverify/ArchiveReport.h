@@ -39,10 +39,17 @@ class ArchiveReport {
   // How many texts of one kind are kept, and how many names or lines of a summary.
   static constexpr std::size_t kShown = 10;
 
-  void Add(ProblemKind kind, std::string text);
+  struct Problem {
+    std::string text;
+    std::string entry;  // the name it is about, as the archive or the list gives it; or empty
+  };
+  void Add(ProblemKind kind, std::string text, std::string entry = std::string());
   // The archive could not be read at all; the reason stands in the verdict line.
   void SetUnreadable(std::string reason);
   bool Unreadable() const { return unreadable_; }
+  const std::string& UnreadableReason() const { return unreadableReason_; }
+  // The problems of a kind that are kept in words.
+  const std::vector<Problem>& Shown(ProblemKind kind) const { return kinds_[static_cast<std::size_t>(kind)].shown; }
   unsigned long long ProblemCount() const;
   unsigned long long Count(ProblemKind kind) const { return kinds_[static_cast<std::size_t>(kind)].count; }
   // 0 intact and complete, 1 something failed, 2 unreadable.
@@ -55,7 +62,7 @@ class ArchiveReport {
  private:
   struct Kind {
     unsigned long long count = 0;
-    std::vector<std::string> shown;
+    std::vector<Problem> shown;
   };
   std::array<Kind, kProblemKinds> kinds_;
   bool unreadable_ = false;

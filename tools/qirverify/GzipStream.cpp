@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -15,7 +16,11 @@ constexpr int kGzipWindowBits = 15 + 16;
 
 class Inflater {
  public:
-  Inflater() { ready_ = inflateInit2(&z_, kGzipWindowBits) == Z_OK; }
+  Inflater() {
+    const int status = inflateInit2(&z_, kGzipWindowBits);
+    if (status == Z_MEM_ERROR) throw std::bad_alloc();
+    ready_ = status == Z_OK;
+  }
   ~Inflater() {
     if (ready_) inflateEnd(&z_);
   }
@@ -95,6 +100,9 @@ GzipResult InflateGzip(ByteSource& source, ByteSink& sink) {
     if (produced > 0) sink.Write(out.data(), produced);
     if (status == Z_STREAM_END) {
       atMember = true;
+    } else if (status == Z_MEM_ERROR) {
+      // Out of memory is no fault of the archive: the caller's verdict says so.
+      throw std::bad_alloc();
     } else if (status == Z_BUF_ERROR && z.avail_in == 0) {
       // No progress without more input: at the end of the source the member is cut.
       if (eof) return fail(GzipResult::End::CutShort);

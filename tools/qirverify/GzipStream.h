@@ -1,6 +1,7 @@
 // Unpacking a gzip stream as it is read: every member in turn, the unpacked bytes handed
 // on in pieces, nothing held but two buffers. How the stream ends (whole, cut short,
-// corrupt, followed by other bytes) is told to the caller, never thrown.
+// corrupt, followed by other bytes) is told to the caller, never thrown; only running out
+// of memory throws std::bad_alloc.
 #pragma once
 
 #include <cstddef>

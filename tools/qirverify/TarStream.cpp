@@ -62,14 +62,18 @@ bool ChecksumRight(const tar::Block& block, unsigned long long* stored) {
   return *stored == TarHeaderChecksum(block) || static_cast<long long>(*stored) == SignedChecksum(block);
 }
 
-bool IsUstar(const tar::Block& block) {
-  const char* magic = reinterpret_cast<const char*>(block.data() + tar::kMagic.offset);
-  // POSIX "ustar" NUL "00", or the older "ustar  " NUL of GNU tar.
-  return std::memcmp(magic,
+// POSIX "ustar" NUL "00": only this header has a prefix field.
+bool IsPosixUstar(const tar::Block& block) {
+  return std::memcmp(block.data() + tar::kMagic.offset,
                      "ustar\0"
                      "00",
-                     8) == 0 ||
-         std::memcmp(magic, "ustar  \0", 8) == 0;
+                     8) == 0;
+}
+
+// POSIX, or the older "ustar  " NUL of GNU tar, whose header keeps other fields where
+// the prefix would be.
+bool IsUstar(const tar::Block& block) {
+  return IsPosixUstar(block) || std::memcmp(block.data() + tar::kMagic.offset, "ustar  \0", 8) == 0;
 }
 
 // Seven octal digits at least, as the checksum field holds them.
@@ -150,9 +154,11 @@ void TarStream::OnBlock() {
 }
 
 void TarStream::Damaged(const std::string& what) {
-  report_.Add(ProblemKind::Tar, "header at byte " + std::to_string(offset_ - kBlock) + " (\"" +
-                                    Printable(FieldText(block_, tar::kName), 100) + "\"): " + what +
-                                    "; reading goes on at the next intact header");
+  const std::string name = FieldText(block_, tar::kName);
+  report_.Add(ProblemKind::Tar,
+              "header at byte " + std::to_string(offset_ - kBlock) + " (\"" + Printable(name, 100) + "\"): " + what +
+                  "; reading goes on at the next intact header",
+              name);
   state_ = State::Resync;
 }
 
@@ -171,18 +177,18 @@ void TarStream::OnHeader() {
     return;
   }
   entry_.name = FieldText(block_, tar::kName);
-  const std::string prefix = ustar ? FieldText(block_, tar::kPrefix) : std::string();
+  const std::string prefix = IsPosixUstar(block_) ? FieldText(block_, tar::kPrefix) : std::string();
   if (!prefix.empty()) entry_.name = prefix + "/" + entry_.name;
   const std::string where = "entry at byte " + std::to_string(entry_.offset) + " (\"" + Printable(entry_.name) + "\")";
-  if (!ustar) report_.Add(ProblemKind::Tar, where + ": not a ustar header");
+  if (!ustar) report_.Add(ProblemKind::Tar, where + ": not a ustar header", entry_.name);
 
   padding_ = (kBlock - entry_.size % kBlock) % kBlock;
   const char type = static_cast<char>(block_[tar::kTypeflag.offset]);
   if (type == '0' || type == '\0' || type == '7') {
     if (entry_.name.empty()) {
-      report_.Add(ProblemKind::Tar, where + ": no name");
+      report_.Add(ProblemKind::Tar, where + ": no name", entry_.name);
     } else if (UnsafeName(entry_.name)) {
-      report_.Add(ProblemKind::Tar, where + ": unsafe name, a tool that extracts it writes outside its folder");
+      report_.Add(ProblemKind::Tar, where + ": unsafe name, a tool that extracts it writes outside its folder", entry_.name);
     }
     listener_.OnEntry(entry_);
     inEntry_ = entry_.size > 0;
@@ -190,7 +196,7 @@ void TarStream::OnHeader() {
     remaining_ = entry_.size;
     state_ = State::Data;
   } else {
-    report_.Add(ProblemKind::Tar, where + ": not a regular file (type '" + Printable(std::string(1, type)) + "')");
+    report_.Add(ProblemKind::Tar, where + ": not a regular file (type '" + Printable(std::string(1, type)) + "')", entry_.name);
     // Links, devices, folders and fifos carry no data; other types skip theirs.
     const bool noData = type >= '1' && type <= '6';
     remaining_ = noData ? 0 : entry_.size;
@@ -206,7 +212,8 @@ void TarStream::Finish(bool streamWhole) {
     listener_.OnEntryEnd(false);
     report_.Add(ProblemKind::CutShort, Printable(entry_.name) + ": cut short, the archive holds " +
                                            std::to_string(entry_.size - remaining_) + " of its " +
-                                           std::to_string(entry_.size) + " bytes");
+                                           std::to_string(entry_.size) + " bytes",
+                entry_.name);
   }
   if (state_ == State::End || !streamWhole) return;
   if (zeroBlocks_ == 1) {

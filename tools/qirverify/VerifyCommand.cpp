@@ -5,7 +5,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include <new>
+
 #include "ArchiveCheck.h"
+#include "QirVersion.h"
+#include "ReportJson.h"
 
 namespace {
 
@@ -32,10 +36,13 @@ class FileSource : public ByteSource {
 
 void PrintUsage(std::FILE* out) {
   std::fputs(
-      "Usage: QIRVerify [/quiet] ARCHIVE...\n"
-      "Checks results archives of the collector: the gzip stream and the tar headers, the\n"
-      "signed file list and the CRC of every file, and sums up the run's activity log.\n"
-      "/quiet prints only the verdict line of each archive.\n"
+      "Usage: QIRVerify [/quiet | /json] ARCHIVE...\n"
+      "       QIRVerify /version\n"
+      "Checks that results archives of the collector are undamaged: the gzip stream and the\n"
+      "tar headers, the file list's integrity value and the CRC of every file, and sums up\n"
+      "the run's activity log. The integrity value is a checksum anyone can compute: it\n"
+      "shows damage, not who made the archive.\n"
+      "/quiet prints only the verdict line of each archive; /json one JSON object a line.\n"
       "Exit code: 0 every archive intact and complete, 1 a check failed, 2 an archive\n"
       "could not be read.\n",
       out);
@@ -60,7 +67,7 @@ bool LooksLikeOption(const std::string& argument) {
 }  // namespace
 
 int RunVerifyCommand(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
-  bool quiet = false;
+  bool quiet = false, json = false;
   bool optionsEnded = false;
   std::vector<std::string> archives;
   for (const std::string& argument : arguments) {
@@ -73,6 +80,11 @@ int RunVerifyCommand(const std::vector<std::string>& arguments, std::FILE* out, 
       optionsEnded = true;
     } else if (IsOption(argument, "quiet")) {
       quiet = true;
+    } else if (IsOption(argument, "json")) {
+      json = true;
+    } else if (IsOption(argument, "version")) {
+      std::fputs("QIRVerify " QIR_VERSION_LINE "\n", out);
+      return kIntact;
     } else if (IsOption(argument, "?") || IsOption(argument, "help") || IsOption(argument, "h")) {
       PrintUsage(out);
       return kIntact;
@@ -94,13 +106,24 @@ int RunVerifyCommand(const std::vector<std::string>& arguments, std::FILE* out, 
   for (std::size_t i = 0; i < archives.size(); ++i) {
     FileSource source(archives[i]);
     ArchiveReport report;
-    if (source.Open()) {
-      report = CheckArchive(source);
-    } else {
+    if (!source.Open()) {
       report.SetUnreadable(std::string("cannot be opened: ") + std::strerror(errno));
+    } else {
+      // The names an archive holds may not fit in memory: that archive gets its verdict
+      // and the next one is checked with the memory freed.
+      try {
+        report = CheckArchive(source);
+      } catch (const std::bad_alloc&) {
+        report = ArchiveReport();
+        report.SetUnreadable("too large to check");
+      }
     }
-    if (i > 0 && !quiet) std::fputs("\n", out);
-    std::fputs(report.Text(archives[i], quiet).c_str(), out);
+    if (json) {
+      std::fputs(ReportJson(report, archives[i]).c_str(), out);
+    } else {
+      if (i > 0 && !quiet) std::fputs("\n", out);
+      std::fputs(report.Text(archives[i], quiet).c_str(), out);
+    }
     std::fflush(out);
     if (report.ExitCode() > worst) worst = report.ExitCode();
   }

@@ -6,6 +6,7 @@
 #include "StandInModule.h"
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -85,9 +86,34 @@ struct AboutKeys {
   HKEY write;
 };
 
+// "<name> <FileVersion>, <Comments>" from the version resource of the program that
+// shows the box (the configurator's build mark is in its Comments); empty without one.
+std::wstring ProgramVersion() {
+  wchar_t path[MAX_PATH] = {};
+  if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return L"";
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+  if (size == 0) return L"";
+  std::vector<unsigned char> info(size);
+  if (!GetFileVersionInfoW(path, 0, size, info.data())) return L"";
+  auto value = [&info](const wchar_t* key) {
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    std::wstring query = std::wstring(L"\\StringFileInfo\\040904b0\\") + key;
+    return VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&text), &length) && text && length
+               ? std::wstring(text)
+               : std::wstring();
+  };
+  std::wstring line = value(L"InternalName") + L" " + value(L"FileVersion");
+  const std::wstring comments = value(L"Comments");
+  if (!comments.empty()) line += L", " + comments;
+  return line;
+}
+
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     const auto* keys = reinterpret_cast<const AboutKeys*>(lParam);
+    SetDlgItemTextW(dialog, IDT_ABOUT_VERSION, ProgramVersion().c_str());
     wchar_t name[SCANOPT_NAME_CHARS] = {};
     if (!keys->read || !REG_GetOpt(keys->read, KORBEL_OPT_DISPLAY_NAME, name, sizeof name)) name[0] = L'\0';
     std::wstring line = Text(IDS_ABOUT_DEFAULT_FMT);

@@ -13,6 +13,7 @@
 
 #define IDT_ABOUT_DEFAULT_TASK   3101
 #define IDT_ABOUT_ACCESS         3102
+#define IDT_ABOUT_VERSION        3103
 
 #define IDS_SCHED_ONCE           3201
 #define IDS_SCHED_DAILY          3202

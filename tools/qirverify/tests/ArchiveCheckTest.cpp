@@ -50,11 +50,11 @@ TEST(ArchiveCheck, IntactRunWithItsSummary) {
   EXPECT_EQ(1u, run.levelLines[2]);  // WARNING
 
   const std::string text = report.Text("Results.tgz", false);
-  EXPECT_EQ(0u, text.find("Results.tgz: INTACT (file list valid; 5 files listed, all present with the listed CRC)\n"))
+  EXPECT_EQ(0u, text.find("Results.tgz: INTACT (undamaged: file list valid; 5 files listed, all present with the listed CRC)\n"))
       << text;
   EXPECT_NE(std::string::npos, text.find("refused for a wrong integrity value: Tampered.qir")) << text;
   EXPECT_NE(std::string::npos, text.find("01/03/2026 10:00:01 WARNING Key not found")) << text;
-  EXPECT_EQ("Results.tgz: INTACT (file list valid; 5 files listed, all present with the listed CRC)\n",
+  EXPECT_EQ("Results.tgz: INTACT (undamaged: file list valid; 5 files listed, all present with the listed CRC)\n",
             report.Text("Results.tgz", true));
 }
 
@@ -101,7 +101,7 @@ TEST(ArchiveCheck, FlippedFileListByteMakesTheIntegrityValueInvalid) {
   EXPECT_FALSE(report.facts.integrityValid);
   EXPECT_NE(
       std::string::npos,
-      Problems(report).find("FileList.csv: integrity value invalid, the list was changed or is not the collector's"));
+      Problems(report).find("FileList.csv: integrity value invalid, the list was damaged or changed after it was signed"));
 }
 
 TEST(ArchiveCheck, TruncatedAndCorruptStreams) {

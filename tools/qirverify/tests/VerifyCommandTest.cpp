@@ -59,12 +59,12 @@ TEST_F(VerifyCommandTest, VerdictLinesAndTheWorstExitCode) {
   const std::string missing = (folder_ / "missing.tgz").string();
 
   EXPECT_EQ(0, Run({intact}));
-  EXPECT_EQ(0u, output_.find(intact + ": INTACT (file list valid; 5 files listed, all present with the listed CRC)\n"))
+  EXPECT_EQ(0u, output_.find(intact + ": INTACT (undamaged: file list valid; 5 files listed, all present with the listed CRC)\n"))
       << output_;
   EXPECT_NE(std::string::npos, output_.find("\n  run: 2 scripts found: Sample.qir, Tampered.qir\n")) << output_;
 
   EXPECT_EQ(1, Run({"/QUIET", intact, damaged}));
-  EXPECT_EQ(intact + ": INTACT (file list valid; 5 files listed, all present with the listed CRC)\n" + damaged +
+  EXPECT_EQ(intact + ": INTACT (undamaged: file list valid; 5 files listed, all present with the listed CRC)\n" + damaged +
                 ": FAILED (1 problem)\n",
             output_);
   EXPECT_EQ(2, Run({damaged, "-quiet", missing, intact}));
@@ -84,7 +84,7 @@ TEST_F(VerifyCommandTest, WrongCommandLines) {
   EXPECT_EQ(2, Run({"/bogus", Write("a.tgz", Gzip(Tar(SampleRun())))}));
   EXPECT_EQ(2, Run({""}));
   EXPECT_EQ(0, Run({"/?"}));
-  EXPECT_NE(std::string::npos, output_.find("Usage: QIRVerify [/quiet] ARCHIVE...")) << output_;
+  EXPECT_NE(std::string::npos, output_.find("Usage: QIRVerify [/quiet | /json] ARCHIVE...")) << output_;
   // After "--" everything is an archive, and a path is never taken for an option.
   EXPECT_EQ(2, Run({"--", "/quiet"}));
   EXPECT_EQ(0u, output_.find("/quiet: UNREADABLE (cannot be opened: ")) << output_;
