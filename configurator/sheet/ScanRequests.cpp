@@ -39,10 +39,9 @@ std::wstring ComponentPath(const wchar_t* component) {
 void StartLocalScanner(TaskContext& ctx, bool start) {
   std::wstring scanner = ComponentPath(KORBEL_COMPONENT_SCANNER);
   HANDLE process = nullptr;
-  if (!scanner.empty() && Launch(ScannerCommandLine(scanner, ctx.taskName, ctx.temporary, !start), &process)) {
-    if (!start) {
-      CloseHandle(process);
-    } else {
+  if (!scanner.empty() &&
+      Launch(ScannerCommandLine(scanner, ctx.taskName, ctx.temporary, !start), start ? &process : nullptr)) {
+    if (process) {
       if (ctx.scannerProcess) CloseHandle(ctx.scannerProcess);
       ctx.scannerProcess = process;
     }
