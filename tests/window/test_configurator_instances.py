@@ -1,10 +1,10 @@
 """Which configurator a start reaches, and what reaches the scanner: Kestrune32.exe
-started beside running instances of every mode (one on this computer, one on a
-"remote-named" server, \\\\<this computer>, which KORBEL reaches through a registry
-connection: the prefix's own machine key, where the local tasks lie in a scratch key
-standing in for it), task names that must arrive at the scanner and the remote-scan launcher
-as one argument each, Stop and the scan it follows, start and stop failures shown
-over the sheet, and a faulting alert library."""
+started beside running instances of every mode, one on this computer and one on a
+"remote-named" server (\\\\<this computer>, which KORBEL reaches through a registry
+connection: the prefix's own machine key, while the local tasks lie in the scratch key
+standing in for it); task names that must reach the scanner and the remote-scan
+launcher as one argument each; Stop and the scan it follows; start and stop failures
+shown over the sheet; and a faulting alert library."""
 
 import shutil
 import sys
