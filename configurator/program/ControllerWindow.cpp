@@ -93,7 +93,8 @@ ATOM Ask(HWND candidate, WPARAM what) {
 }
 
 struct Search {
-  std::wstring task, server, computer;
+  std::wstring task;
+  std::wstring server;  // the start's own: its SERVER value, or this computer's name
   bool wizard;
   bool found;
 };
@@ -107,8 +108,11 @@ bool IsSameInstance(HWND candidate, const Search& s) {
   if (!serverAtom) return false;
   std::wstring server = TakeAtom(serverAtom);
   if (s.wizard && SameName(server.c_str(), kWizardServer)) return true;
-  if (!SameName(server.c_str(), s.server.c_str()) && !SameName(server.c_str(), s.computer.c_str())) return false;
-  return SameName(TakeAtom(Ask(candidate, kQueryTask)).c_str(), s.task.c_str());
+  if (!SameKeyName(server.c_str(), s.server.c_str())) return false;
+  // A task name too long for an atom gives none: it cannot be compared, so it matches
+  // no start (not every start without a task).
+  ATOM taskAtom = Ask(candidate, kQueryTask);
+  return taskAtom && SameKeyName(TakeAtom(taskAtom).c_str(), s.task.c_str());
 }
 
 BOOL CALLBACK VisitWindow(HWND window, LPARAM parameter) {
@@ -125,12 +129,15 @@ BOOL CALLBACK VisitWindow(HWND window, LPARAM parameter) {
 }  // namespace
 
 bool ActivateRunningInstance(const CommandLine& line) {
-  Search search{L"", L"", L"", line.HasSwitch(kSwitchWizard), false};
-  line.Read(kSwitchTask, kTaskNameValueChars, search.task);
-  line.Read(kSwitchServer, kServerValueChars, search.server);
-  wchar_t computer[kClassNameChars + 1] = {};
-  DWORD size = kClassNameChars;
-  if (GetComputerNameW(computer, &size)) search.computer = computer;
+  Search search{L"", L"", line.HasSwitch(kSwitchWizard), false};
+  // As the context is built: the server counts only beside a task.
+  if (line.Read(kSwitchTask, kTaskNameValueChars, search.task) == CommandLine::Value::Present)
+    line.Read(kSwitchServer, kServerValueChars, search.server);
+  if (search.server.empty()) {
+    wchar_t computer[kClassNameChars + 1] = {};
+    DWORD size = kClassNameChars;
+    if (GetComputerNameW(computer, &size)) search.server = computer;
+  }
   EnumWindows(VisitWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }

@@ -15,9 +15,10 @@ extern const wchar_t kControllerClass[];      // "QvScanConfig", also the window
 extern const wchar_t kPolicyChangedMessage[];  // "UIPChanged"
 constexpr UINT_PTR kStatusPollTimer = 1;
 
-// Looks for a running configurator with this process's mode, server and task (or,
-// with WIZARD, one whose server is "WIZARD"); when found, brings its window forward
-// and answers true. `line` is the whole command line.
+// Looks for a running configurator with this process's mode, server (the SERVER value,
+// or this computer's name without one) and task (or, with WIZARD, one whose server is
+// "WIZARD"); when found, brings its window forward and answers true. `line` is the
+// whole command line.
 bool ActivateRunningInstance(const CommandLine& line);
 
 // Builds the context from the whole command line and creates the hidden window, which

@@ -27,9 +27,15 @@ constexpr int kOptionsFileChars = 1024;
 // The name under which a MID caller addresses the default task.
 constexpr wchar_t kDefaultTaskName[] = L"DefaultTask";
 
-// Task names and display names compare exactly, character by character: a linguistic
-// comparison would take names that differ only in ignored characters for the same.
+// Display names compare exactly, character by character: a linguistic comparison would
+// take names that differ only in ignored characters for the same.
 inline bool SameName(const wchar_t* a, const wchar_t* b) { return wcscmp(a, b) == 0; }
+// Task names name registry keys, and computer names computers: both compare as the
+// registry compares key names, ordinally without regard to case, so that "Weekly" and
+// "weekly" are one task.
+inline bool SameKeyName(const wchar_t* a, const wchar_t* b) {
+  return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
 constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Quillmont\\Orlan\\Vardex Enterprise\\CurrentVersion";
 constexpr wchar_t kDefaultTaskKeyPath[] =
     L"SOFTWARE\\Quillmont\\Orlan\\Vardex Enterprise\\CurrentVersion\\DefaultTask";

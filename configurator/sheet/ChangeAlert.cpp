@@ -1,6 +1,9 @@
 // The configuration-changed alert sent after a save that changed the task: the
 // settings read when the sheet opens, and the call into the product's alert library
 // qmiann.dll, loaded by full path from the product libraries' folder on first use.
+// The call runs on a thread of its own, so that a fault inside the library ends that
+// thread and never the sheet.
+#include <atomic>
 #include <string>
 
 #include "PlatformLibraryLoader.h"
@@ -60,6 +63,45 @@ QmAlertFunction LoadAlertLibrary() {
   return send;
 }
 
+struct AlertCall {
+  QmAlertFunction send;
+  const wchar_t* user;
+  DWORD session;
+};
+
+// catch (...) sees C++ exceptions only; a structured exception (an access violation)
+// that nothing inside the library handles reaches the process's last-chance filter.
+// While a call runs, that filter ends the calling thread alone; for any other thread
+// it hands over to the filter it replaced.
+constexpr DWORD kAlertFaulted = 0xA1E7FA17;
+std::atomic<DWORD> g_alertThread{0};
+LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
+
+LONG WINAPI EndFaultedAlert(EXCEPTION_POINTERS* info) {
+  if (GetCurrentThreadId() == g_alertThread.load()) ExitThread(kAlertFaulted);
+  return g_previousFilter ? g_previousFilter(info) : EXCEPTION_CONTINUE_SEARCH;
+}
+
+DWORD WINAPI CallAlertLibrary(void* parameter) {
+  const auto* call = static_cast<const AlertCall*>(parameter);
+  try {
+    call->send(g_settings.level, g_settings.text, kConfigurationChanged, L"Vardex AutoUpdate", 0, 0, call->user,
+               L"QvUpdate.exe", call->session, g_library.computer, 0, 0);
+  } catch (...) {
+    return kAlertFaulted;
+  }
+  return 0;
+}
+
+// Waits for the call; messages that other threads send to the sheet's windows meanwhile
+// are answered, so a library that sends to every window cannot wait on the sheet.
+void WaitForCall(HANDLE thread) {
+  while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+}
+
 }  // namespace
 
 void ReadAlertSettings() {
@@ -84,10 +126,16 @@ void SendChangeAlert() {
   wchar_t user[kNameChars] = {};
   DWORD size = kNameChars;
   if (!GetUserNameW(user, &size)) user[0] = L'\0';
-  try {
-    g_library.send(g_settings.level, g_settings.text, kConfigurationChanged, L"Vardex AutoUpdate", 0, 0, user,
-                   L"QvUpdate.exe", SessionNumber(), g_library.computer, 0, 0);
-  } catch (...) {
-    // The alert is a courtesy: nothing the library throws may end the sheet.
-  }
+  AlertCall call{g_library.send, user, SessionNumber()};
+  // The thread starts suspended so that its number is known before it can fault.
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, CallAlertLibrary, &call, CREATE_SUSPENDED, &id);
+  if (!thread) return;  // the alert is a courtesy: no thread, no alert
+  g_alertThread = id;
+  g_previousFilter = SetUnhandledExceptionFilter(EndFaultedAlert);
+  ResumeThread(thread);
+  WaitForCall(thread);
+  SetUnhandledExceptionFilter(g_previousFilter);
+  g_alertThread = 0;
+  CloseHandle(thread);
 }

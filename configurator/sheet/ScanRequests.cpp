@@ -34,15 +34,20 @@ std::wstring ComponentPath(const wchar_t* component) {
   return GetComponentPath(component, path, KORBEL_PATH_CHARS) ? path : L"";
 }
 
+// The sheet keeps the handle of the scan it started: the poll follows that process
+// until it ends, also after a stop, whose cancelling process ends long before the scan.
 void StartLocalScanner(TaskContext& ctx, bool start) {
   std::wstring scanner = ComponentPath(KORBEL_COMPONENT_SCANNER);
   HANDLE process = nullptr;
-  if (!scanner.empty() && Launch(ScannerCommandLine(scanner, ctx.taskName, ctx.temporary, !start), &process)) {
-    if (ctx.scannerProcess) CloseHandle(ctx.scannerProcess);
-    ctx.scannerProcess = process;
+  if (!scanner.empty() &&
+      Launch(ScannerCommandLine(scanner, ctx.taskName, ctx.temporary, !start), start ? &process : nullptr)) {
+    if (process) {
+      if (ctx.scannerProcess) CloseHandle(ctx.scannerProcess);
+      ctx.scannerProcess = process;
+    }
     return;
   }
-  ShowNotice(ctx.controller, start ? IDS_MSG_START_FAILED : IDS_MSG_STOP_FAILED, ctx.options.szDisplayName);
+  ShowNotice(ctx.sheet, start ? IDS_MSG_START_FAILED : IDS_MSG_STOP_FAILED, ctx.options.szDisplayName);
   ctx.startPending = FALSE;
   ctx.stopPending = FALSE;
 }
@@ -60,7 +65,7 @@ void RequestOnServer(TaskContext& ctx, bool start) {
   if (start) {
     std::wstring launcher = ComponentPath(KORBEL_COMPONENT_REMOTE_LAUNCHER);
     if (launcher.empty() || !Launch(LauncherCommandLine(launcher, ctx.taskName, ctx.serverName), nullptr))
-      ShowNotice(ctx.controller, IDS_MSG_REMOTE_FAILED);
+      ShowNotice(ctx.sheet, IDS_MSG_REMOTE_FAILED);
   }
   DWORD status = 0;
   if (!ctx.taskReadKey || !REG_GetOpt(ctx.taskReadKey, KORBEL_OPT_STATUS, &status, sizeof status)) status = 0;

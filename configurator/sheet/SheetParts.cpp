@@ -13,8 +13,24 @@ void Append(std::wstring& title, const std::wstring& piece) {
   title.append(piece, 0, piece.size() < room ? piece.size() : room);
 }
 
+// One argument as CommandLineToArgvW reads it back: left bare when it holds nothing the
+// reader treats specially, else in quotes, with each quote escaped by a backslash and
+// the backslashes before a quote (or before the closing quote) doubled.
 std::wstring Argument(const std::wstring& text) {
-  return text.find_first_of(L" \t") == std::wstring::npos ? text : L"\"" + text + L"\"";
+  if (!text.empty() && text.find_first_of(L" \t\n\v\"") == std::wstring::npos) return text;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : text) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(2 * backslashes, L'\\');
+  return quoted + L"\"";
 }
 
 }  // namespace

@@ -43,7 +43,8 @@ struct ButtonStates {
 ButtonStates ComputeButtonStates(const ButtonInputs& in);
 
 // The scanner's command line for a start or a stop of a task on this computer, and the
-// remote-scan launcher's for a start on a server. A name holding a blank is quoted.
+// remote-scan launcher's for a start on a server. Each name arrives as exactly one
+// argument, as CommandLineToArgvW splits the line.
 std::wstring ScannerCommandLine(const std::wstring& scanner, const std::wstring& task, bool temporary, bool stop);
 std::wstring LauncherCommandLine(const std::wstring& launcher, const std::wstring& task, const std::wstring& server);
 

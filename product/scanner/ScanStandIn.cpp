@@ -6,12 +6,15 @@
 //   /NOSPLASH /TASK <name> /SERVER <computer> /REFRESH n a scan of a task on a server
 //
 // Every start appends its whole command line as one UTF-8 line to the file named by
-// QM_SCANNER_LOG. A scan of a stored task sets the running bit 0x1000 of the task's
+// QM_SCANNER_LOG, and the arguments it received (program name left out) as one line,
+// separated by tabs, to the file named by QM_SCANNER_ARGS_LOG. A scan of a stored task sets the running bit 0x1000 of the task's
 // status word (option 19) while it runs; a scan on a server first waits for the start
 // request 0x4000 and ends early on the stop request 0x2000, as the service there
 // would. A scan runs QM_SCANNER_RUN_MS milliseconds (2,000 by default) unless a start
 // with /CANCEL for the same task (and server) ends it first. Exit code 0, or 1 for a
-// /CANCEL that found no running scan, or 2 for a command line without a task.
+// /CANCEL that found no running scan, or 2 for a command line without a task. While the
+// file named by QM_SCANNER_HOLD exists, a scan that is over (run out or cancelled)
+// keeps running, so that tests can watch what happens before it really ends.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -28,6 +31,19 @@ constexpr DWORD kRequestPollMs = 100;
 void RecordCommandLine() {
   std::wstring log = standin::RecordFile(L"QM_SCANNER_LOG");
   if (!log.empty()) standin::AppendLine(log, GetCommandLineW());
+  std::wstring argsLog = standin::RecordFile(L"QM_SCANNER_ARGS_LOG");
+  if (argsLog.empty()) return;
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring line;
+  for (int i = 1; args && i < count; ++i) line += (i > 1 ? L"\t" : L"") + standin::OneLine(args[i]);
+  LocalFree(args);
+  standin::AppendLine(argsLog, line);
+}
+
+void WaitWhileHeld() {
+  std::wstring hold = standin::RecordFile(L"QM_SCANNER_HOLD");
+  while (!hold.empty() && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES) Sleep(kRequestPollMs);
 }
 
 struct Request {
@@ -126,6 +142,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   }
   status.Change(KORBEL_STATUS_RUNNING, KORBEL_STATUS_START_REQUESTED);
   WaitFor(cancel, status, remote ? KORBEL_STATUS_STOP_REQUESTED : 0, runMs);
+  WaitWhileHeld();
   status.Change(0, KORBEL_STATUS_RUNNING | KORBEL_STATUS_STOP_REQUESTED);
   CloseHandle(cancel);
   return 0;

@@ -231,7 +231,8 @@ std::string DialogInfo(HWND w) {
   GetClientRect(w, &client);
   MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&client), 2);
   std::ostringstream out;
-  out << "ok title=" << Escape(Text(w)) << "\tforeground=" << (foreground == w ? 1 : 0) << "\telapsed=" << Elapsed()
+  out << "ok title=" << Escape(Text(w)) << "\tforeground=" << (foreground == w ? 1 : 0)
+      << "\tenabled=" << (IsWindowEnabled(w) ? 1 : 0) << "\telapsed=" << Elapsed()
       << "\tdefault=" << LOWORD(SendMessageW(w, DM_GETDEFID, 0, 0)) << "\tx=" << r.left << "\ty=" << r.top
       << "\tw=" << (r.right - r.left) << "\th=" << (r.bottom - r.top) << "\tclient=" << (client.right - client.left)
       << "x" << (client.bottom - client.top) << "+" << client.left << "+" << client.top;
@@ -422,8 +423,9 @@ std::string Foreground() {
   return "ok id=" + std::to_string(id) + "\ttitle=" + Escape(Text(w)) + "\tclass=" + Escape(ClassOf(w));
 }
 
-// Registry of the prefix, below HKEY_CURRENT_USER: the command, the key, the value's
-// name and the value, separated by tabs (key paths hold blanks).
+// Registry of the prefix, below HKEY_CURRENT_USER (or HKEY_LOCAL_MACHINE for a key
+// written "HKLM\..."): the command, the key, the value's name and the value, separated
+// by tabs (key paths hold blanks).
 std::string Registry(const std::string& command, const std::string& line) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -436,8 +438,13 @@ std::string Registry(const std::string& command, const std::string& line) {
   parts.resize(4);
   std::wstring k = Wide(parts[1]), n = Wide(parts[2]);
   const std::string& rest = parts[3];
+  HKEY root = HKEY_CURRENT_USER;
+  if (k.compare(0, 5, L"HKLM\\") == 0) {
+    root = HKEY_LOCAL_MACHINE;
+    k.erase(0, 5);
+  }
   if (command == "regdel") {
-    RegDeleteTreeW(HKEY_CURRENT_USER, k.c_str());
+    RegDeleteTreeW(root, k.c_str());
     return "ok";
   }
   if (command == "regkey") {
@@ -460,7 +467,7 @@ std::string Registry(const std::string& command, const std::string& line) {
   if (command == "regget") {
     BYTE data[8192] = {};
     DWORD type = 0, size = sizeof data - 4;
-    LONG rc = RegGetValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size);
+    LONG rc = RegGetValueW(root, k.c_str(), n.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size);
     if (rc != ERROR_SUCCESS) return "ok type=none";
     std::wstring value;
     if (type == REG_DWORD) value = std::to_wstring(*reinterpret_cast<DWORD*>(data));
@@ -472,11 +479,11 @@ std::string Registry(const std::string& command, const std::string& line) {
   std::wstring v = Wide(rest);
   LONG rc = ERROR_INVALID_PARAMETER;
   if (command == "regsz")
-    rc = RegSetKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), REG_SZ, v.c_str(),
+    rc = RegSetKeyValueW(root, k.c_str(), n.c_str(), REG_SZ, v.c_str(),
                          static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
   if (command == "regdword") {
     DWORD d = static_cast<DWORD>(strtoul(rest.c_str(), nullptr, 10));
-    rc = RegSetKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), REG_DWORD, &d, sizeof d);
+    rc = RegSetKeyValueW(root, k.c_str(), n.c_str(), REG_DWORD, &d, sizeof d);
   }
   if (command == "regqword") {
     ULONGLONG q = strtoull(rest.c_str(), nullptr, 10);
@@ -493,7 +500,7 @@ std::string Registry(const std::string& command, const std::string& line) {
       start = bar + 1;
     }
     multi += L'\0';
-    rc = RegSetKeyValueW(HKEY_CURRENT_USER, k.c_str(), n.c_str(), REG_MULTI_SZ, multi.data(),
+    rc = RegSetKeyValueW(root, k.c_str(), n.c_str(), REG_MULTI_SZ, multi.data(),
                          static_cast<DWORD>(multi.size() * sizeof(wchar_t)));
   }
   return rc == ERROR_SUCCESS ? "ok" : "error " + std::to_string(rc);

@@ -205,7 +205,10 @@ class CommandsTest(SheetTest):
         self.driver("press %d %d" % (SHEET, APPLY))
         self.until(lambda: self.enabled(APPLY), lambda s: s == [False])
         self.assertEqual(self.stored("Tasks\\Weekly", 108), "0", "where flag 1 unticked and stored")
-        alerts = (self.folder / "alerts.log").read_bytes().decode("utf-8").split("\r\n")
+        # The alert follows the save; the sheet answers the driver while it waits for it.
+        path = self.folder / "alerts.log"
+        alerts = self.until(lambda: path.read_bytes().decode("utf-8").split("\r\n") if path.exists() else [],
+                            lambda lines: len(lines) >= 2)
         fields = alerts[0].split("\t")
         self.assertEqual(fields[:6], ["3", "Scan task changed", "4702", "Vardex AutoUpdate", "0", "0"])
         self.assertEqual(fields[7], "QvUpdate.exe")
