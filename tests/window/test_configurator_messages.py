@@ -35,13 +35,6 @@ def tearDownModule():
 
 
 class MessagesTest(PagesTest):
-    def file_dialog(self, command, path):
-        self.driver("press %d %d" % (SHEET, command))
-        self.driver("dlg %d 20000" % FILE_NAME)
-        self.driver("settext %d %d %s" % (FILE_NAME, FILE_NAME, h.winpath(path)))
-        self.driver("press %d %d" % (FILE_NAME, OK))
-        self.driver("gone %d 20000" % FILE_NAME)
-
     def refused(self, expected):
         """Waits for the notices so far to be `expected`; the sheet stays open."""
         self.until(self.notice_numbers, lambda n: n == expected)

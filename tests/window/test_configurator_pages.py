@@ -51,6 +51,14 @@ def tearDownModule():
 
 
 class PagesTest(SheetTest):
+    def file_dialog(self, command, path):
+        """Answers the file dialog that `command` opens with `path`."""
+        self.driver("press %d %d" % (SHEET, command))
+        self.driver("dlg %d 20000" % FILE_NAME)
+        self.driver("settext %d %d %s" % (FILE_NAME, FILE_NAME, h.winpath(path)))
+        self.driver("press %d %d" % (FILE_NAME, OK))
+        self.driver("gone %d 20000" % FILE_NAME)
+
     def open(self, name, options=None, items=None):
         """Stores task `name` with numbered options (ints as DWORD, lists as multi-strings,
         texts as strings) and opens its sheet."""
@@ -338,13 +346,6 @@ class RoundTripTest(PagesTest):
         self.driver("settext %d %d C:\\logs\\scan.log" % (SHEET, LOG_PATH))
         self.driver("settext %d %d 250" % (SHEET, SIZE))
         self.click(REPORT_BOXES[0], REPORT_BOXES[2])
-
-    def file_dialog(self, command, path):
-        self.driver("press %d %d" % (SHEET, command))
-        self.driver("dlg %d 20000" % FILE_NAME)
-        self.driver("settext %d %d %s" % (FILE_NAME, FILE_NAME, h.winpath(path)))
-        self.driver("press %d %d" % (FILE_NAME, OK))
-        self.driver("gone %d 20000" % FILE_NAME)
 
     def stored_options(self, task):
         return {n: self.stored("Tasks\\" + task, n) for n in list(range(100, 141)) + [19]}
