@@ -11,7 +11,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from test_configurator_pages import (ADD, ALL, APPLY, EXCLUDED, EXCLUDED_ADD, EXCLUDED_PATH,  # noqa: E402
-                                     EXCLUSIONS, EXCLUSIONS_LABEL, FILE_NAME, FILE_TYPES, ITEM_DIALOG, KIND,
+                                     EXCLUSIONS, EXCLUSIONS_LABEL, FILE_TYPES, ITEM_DIALOG, KIND,
                                      LOG_PATH, MENU_LOAD, MENU_SAVE, MENU_VIEW_LOG, OK, PATH, REPORTS, SHEET,
                                      ADDITIONAL, TYPES, TYPE_REMOVE, YES, NO, PagesTest, h)
 from test_configurator_sheet import CANCEL, EDIT  # noqa: E402
