@@ -77,7 +77,7 @@ class SheetTest(unittest.TestCase):
     def start(self, *args):
         return self.driver('start "%s" %s' % (h.winpath(h.KESTRUNE), " ".join(args)))
 
-    def sheet(self, timeout=20000):
+    def sheet(self, timeout=120000):
         return self.driver("dlg %d %d" % (SHEET, timeout))
 
     def control(self, number, holder=SHEET):
@@ -90,7 +90,7 @@ class SheetTest(unittest.TestCase):
         answer = self.driver("rows %d" % SHEET)
         return [tuple(answer["row%d" % i].split("|")) for i in range(int(answer["count"]))]
 
-    def until(self, what, check, timeout=20):
+    def until(self, what, check, timeout=120):
         end = time.time() + timeout
         while True:
             value = what()
@@ -100,7 +100,7 @@ class SheetTest(unittest.TestCase):
                 self.fail("still %r" % (value,))
             time.sleep(0.2)
 
-    def exit_code(self, timeout=20000):
+    def exit_code(self, timeout=120000):
         return int(self.driver("wait %d" % timeout)["exit"])
 
     def notices(self):
@@ -157,6 +157,8 @@ class InstanceTest(SheetTest):
 
 class CommandsTest(SheetTest):
     def test_start_and_stop_launch_the_scanner_and_the_poll_follows_it(self):
+        # The scan runs until Stop cancels it, however slowly the test gets there.
+        self.driver("setenv QM_SCANNER_RUN_MS 600000")
         self.task("Weekly", "Weekly scan")
         self.start("/TASK Weekly")
         self.sheet()
