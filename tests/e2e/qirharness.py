@@ -88,17 +88,21 @@ def private_prefix(name):
     runner.write_text(text)
     runner.chmod(0o755)
     WINE_RUN = runner
-    # One server for the whole suite (stop_prefix ends it; left behind, it ends ten idle
-    # minutes later), and the prefix's services started now on /dev/null. A server left
-    # to itself ends a few idle seconds after a program (one slow step of a test on a
-    # busy machine is enough); the next program then starts it again cold, with the
-    # services inheriting that program's output pipe.
+    return prefix
+
+
+def serve_prefix(prefix):
+    """Keeps one server of the prefix (made by private_prefix and set up as the suite
+    needs: the services read its drives when they start) for the whole suite, and starts
+    the prefix's services now, on /dev/null. stop_prefix ends the server; left behind, it
+    ends ten idle minutes later. A server left to itself ends a few idle seconds after a
+    program (one slow step of a test on a busy machine is enough); the next program then
+    starts it again cold, with the services inheriting that program's output pipe."""
     env = dict(os.environ, WINEPREFIX=str(prefix))
     subprocess.run(["wineserver", "-p600"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=False)
-    subprocess.run([str(runner), "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+    subprocess.run([str(WINE_RUN), "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, timeout=600, check=False)
-    return prefix
 
 
 def stop_prefix(prefix):

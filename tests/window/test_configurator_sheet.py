@@ -31,6 +31,7 @@ def setUpModule():
     os.environ["LC_ALL"] = "C.UTF-8"
     display.start()
     prefix = h.private_prefix("sheet")
+    h.serve_prefix(prefix)
 
 
 def tearDownModule():
@@ -146,7 +147,7 @@ class InstanceTest(SheetTest):
 
     def test_a_task_that_cannot_be_opened_ends_the_start_with_its_message(self):
         self.start("/TASK Missing")
-        box = self.driver("dlg %d 20000" % MESSAGE_BOX)
+        box = self.driver("dlg %d 60000" % MESSAGE_BOX)
         text = self.control(MESSAGE_BOX, MESSAGE_BOX)["text"]
         self.assertIn("could not be opened", text)
         self.assertIn("/TASK Missing", text, "the command line is the message's inserted text")
@@ -253,7 +254,7 @@ class CommandsTest(SheetTest):
 
         # KORBEL's schedule dialog changes the task: Apply becomes possible.
         self.driver("press %d %d" % (SHEET, SCHEDULE))
-        self.driver("dlg 3001 10000")
+        self.driver("dlg 3001 60000")
         self.driver("click 3001 3001")
         self.driver("press 3001 %d" % OK)
         self.until(lambda: self.enabled(APPLY), lambda s: s == [True])
@@ -275,7 +276,7 @@ class CommandsTest(SheetTest):
         self.start()
         self.sheet()
         self.driver("press %d %d" % (SHEET, OK))
-        self.driver("dlg %d 10000" % NAME_DIALOG)
+        self.driver("dlg %d 60000" % NAME_DIALOG)
         self.driver("settext %d %d Nightly scan" % (NAME_DIALOG, NAME_DIALOG))
         self.driver("press %d %d" % (NAME_DIALOG, OK))
         self.until(lambda: self.sheet()["title"], lambda t: t == "Scan Task Properties - Nightly scan")
@@ -330,7 +331,7 @@ class LocationsTest(SheetTest):
         self.start("/TASK Weekly")
         self.sheet()
         self.driver("press %d %d" % (SHEET, ADD))
-        dialog = self.driver("dlg %d 10000" % ITEM_DIALOG)
+        dialog = self.driver("dlg %d 60000" % ITEM_DIALOG)
         self.assertEqual(dialog["title"], "Add Scan Item")
         self.assertEqual(self.control(KIND, ITEM_DIALOG)["sel"], "0")
         self.assertEqual(self.control(PATH, ITEM_DIALOG)["visible"], "0", "a special kind shows its description")
@@ -340,7 +341,7 @@ class LocationsTest(SheetTest):
         self.assertEqual(self.control(OK, ITEM_DIALOG)["enabled"], "0", "no path yet")
         self.driver("settext %d %d c:" % (ITEM_DIALOG, PATH))
         self.driver("press %d %d" % (ITEM_DIALOG, OK))
-        self.driver("gone %d 10000" % ITEM_DIALOG)
+        self.driver("gone %d 60000" % ITEM_DIALOG)
         self.until(self.rows, lambda rows: len(rows) == 2)
         self.assertEqual(self.rows()[1][0::2], ("C:\\", str(DRIVE_ICON)))
 

@@ -45,11 +45,11 @@ class FullBarTest(unittest.TestCase):
 </QIRSCRIPT>
 """ % h.winpath(flag))
         self.driver('start "%s" /xmlfile=%s' % (h.winpath(self.app / "QIRTool.exe"), h.winpath(script)))
-        window = self.driver("progress 20000")
+        window = self.driver("progress 60000")
         self.assertEqual((window["range_low"], window["range_high"], window["pos"]), ("0", "7", "0"))
 
         result = self.folder / "Result.tgz"
-        self.driver("savedialog 20000")
+        self.driver("savedialog 60000")
         self.driver("save 5000 " + h.winpath(result))
 
         for _ in range(2400):
