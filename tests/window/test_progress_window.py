@@ -196,9 +196,14 @@ class CollectorWindowTest(unittest.TestCase):
     def test_silent_window_never_shows(self):
         for script in range(30):
             (self.app / ("s%02d.qir" % script)).write_bytes(b"<QIRSCRIPT><SUMMARY/></QIRSCRIPT>\r\n")
+        # The run holds until the watch has found the window, however busy the machine.
+        seen = self.folder / "seen"
+        shutil.copy(TOOL_STUB, self.app / "ToolStub.exe")
+        h.write_script(self.app / "hold.qir", "<QIRSCRIPT>\n<EXECUTE Hold=\"ToolStub.exe wait %s\"/>\n</QIRSCRIPT>\n"
+                       % h.winpath(seen))
         out = h.winpath(self.folder / "results.tgz")
         self.start("/outfile=" + out, "/silent")
-        watched = self.driver("watch 60000")
+        watched = self.driver("watch 180000 " + h.winpath(seen))
         self.assertEqual(watched["exit"], "0")
         self.assertEqual(watched["seen"], "1", "the window exists during the run")
         self.assertEqual(watched["ever_visible"], "0")
