@@ -381,19 +381,6 @@ TEST_F(ResultsArchiveTest, AFailedArchiveLeavesNoResultFile) {
   if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
-// The earlier result file stays until the new archive takes its place, also when it
-// is read-only.
-TEST_F(ResultsArchiveTest, AnEarlierResultFileIsReplacedWhole) {
-  WriteFileBytes(result_, "an earlier result");
-  ASSERT_TRUE(SetFileAttributesA(result_.c_str(), FILE_ATTRIBUTE_READONLY));
-  WriteFileBytes(root_ + "\\new.txt", "new");
-  ResultsArchive(result_, root_, NoStatus()).Compress();
-  EXPECT_EQ(0, WriteFailed.load());
-  const std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
-  ASSERT_EQ(1u, entries.size());
-  EXPECT_EQ("new.txt", entries[0].name);
-}
-
 TEST_F(ResultsArchiveTest, LongNamesStayWholeAndWhatNoEntryCarriesIsLeftOut) {
   // 120 characters: whole through the prefix field. A file of 100 characters can be no
   // entry, nor can a name the platform takes for a device (made here in the long form).
