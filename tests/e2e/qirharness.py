@@ -60,7 +60,12 @@ class Display:
     def stop(self):
         if self.proc:
             self.proc.terminate()
-            self.proc.wait(timeout=10)
+            # A busy machine may take a while to let it end; it goes either way.
+            try:
+                self.proc.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
             self.proc = None
 
 
