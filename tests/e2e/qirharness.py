@@ -373,5 +373,5 @@ class Driver:
             self.proc.stdin.close()
         except (OSError, RuntimeError, ValueError):
             pass
-        self.proc.wait(timeout=30)
+        self.proc.wait(timeout=120)
         self.proc.stdout.close()
