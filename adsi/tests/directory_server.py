@@ -255,7 +255,9 @@ def stop(folder):
     # Only our own supervisor of this folder, never a process that reused the number.
     if str(folder).encode() in cmdline and b"directory_server.py" in cmdline:
         os.kill(pid, signal.SIGTERM)
-        for _ in range(100):
+        # Until it has gone (a busy machine may take a while): its data folder is
+        # removed and made anew next.
+        for _ in range(600):
             if not Path(f"/proc/{pid}").exists():
                 break
             time.sleep(0.1)
@@ -289,7 +291,9 @@ def start(folder):
         [sys.executable, __file__, "serve", str(folder)], stdin=subprocess.DEVNULL,
         stdout=open(folder / "supervisor.log", "w"), stderr=subprocess.STDOUT, start_new_session=True)
     (folder / "supervisor.pid").write_text(str(supervisor.pid))
-    for _ in range(600):
+    # Until it answers or fails, however long a busy machine takes: the supervisor
+    # tells either way.
+    for _ in range(3000):
         if (folder / "server.txt").exists():
             print((folder / "server.txt").read_text(), end="")
             return
@@ -297,7 +301,7 @@ def start(folder):
             sys.exit("the directory did not start: " + (folder / "supervisor.log").read_text())
         time.sleep(0.1)
     stop(folder)
-    sys.exit("the directory did not answer within a minute")
+    sys.exit("the directory did not answer within five minutes")
 
 
 if __name__ == "__main__":

@@ -3,6 +3,7 @@
 #include "ResultsArchive.h"
 
 #include <cstring>
+#include <cwctype>
 #include <vector>
 
 #include "CollectorState.h"
@@ -26,7 +27,31 @@ unsigned long long UnixSeconds(const FILETIME& time) {
   return ticks < kUnixEpochAsFileTime ? 0 : (ticks - kUnixEpochAsFileTime) / 10000000ULL;
 }
 
+// The names the archive's sink gives its temporaries: "~QX", the platform's unique
+// number of up to four hex digits, ".tmp" (GetTempFileName).
+bool IsArchiveTemporaryName(const std::wstring& name) {
+  if (name.size() < 8 || name.size() > 11 || name.compare(0, 3, L"~QX") != 0) return false;
+  const size_t digits = name.size() - 7;
+  for (size_t at = 3; at < 3 + digits; ++at)
+    if (!iswxdigit(name[at])) return false;
+  return CompareStringOrdinal(name.c_str() + 3 + digits, 4, L".tmp", 4, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+void ResultsArchive::RemoveLeftTemporaries(const std::string& resultFile) {
+  const size_t slash = resultFile.rfind('\\');
+  if (slash == std::string::npos) return;
+  const RealFolder folder = RealFolder::Open(resultFile.substr(0, slash));
+  for (const RealFolder::Entry& entry : folder.List()) {
+    if (entry.folder || !IsArchiveTemporaryName(entry.name)) continue;
+    RealFolder::Kind kind;
+    FileHandle file = folder.OpenEntry(entry.name, FILE_READ_ATTRIBUTES, &kind);
+    if (!file) continue;
+    file.reset();
+    folder.Remove(entry.name);
+  }
+}
 
 ResultsArchive::ResultsArchive(const std::string& resultFile, const std::string& resultsRoot, RunStatus& status)
     : resultFile_(resultFile), resultsRoot_(resultsRoot), status_(status), space_(resultFile) {}
@@ -52,8 +77,12 @@ void ResultsArchive::Compress() {
     // no result file at all rather than a part of one.
     if (WriteFailed || TerminateRequested) {
       sink->Discard();
-    } else if (!sink->Close()) {
-      RaiseWriteFailure();
+    } else {
+      // An earlier result file stays until the whole archive replaces it.
+      const size_t slash = resultFile_.rfind('\\');
+      if (slash != std::string::npos)
+        RealFolder::Open(resultFile_.substr(0, slash)).MakeReplaceable(WideNameOf(resultFile_.substr(slash + 1)));
+      if (!sink->Close()) RaiseWriteFailure();
     }
   }
   status_.SetDetail("...");

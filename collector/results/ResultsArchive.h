@@ -32,6 +32,12 @@ class ResultsArchive {
   // collector's write-failure flags; the caller reads them afterwards.
   void Compress();
 
+  // Removes the archive temporaries that earlier runs, killed while archiving, left
+  // beside the result file: files of that kind of name only, never a link or a file
+  // with other names. Only for a run that holds the folder's lock (ResultsFolderLock),
+  // so that no temporary of a run still going is touched.
+  static void RemoveLeftTemporaries(const std::string& resultFile);
+
   enum class Entry {
     Written,     // the entry is complete: the file goes
     Unreadable,  // no entry, the file could not be opened: it goes too, if it can

@@ -34,6 +34,16 @@ std::wstring ObjectNameOf(HANDLE handle) {
 
 namespace {
 
+// The platform neither deletes a read-only file nor renames another file onto it.
+void ClearReadOnly(HANDLE handle) {
+  FileFacts facts;
+  if (!FileFactsOf(handle, &facts) || !(facts.attributes & FILE_ATTRIBUTE_READONLY)) return;
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = facts.attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+}
+
 bool SameName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
          CSTR_EQUAL;
@@ -191,15 +201,15 @@ bool RealFolder::Remove(const std::wstring& name) const {
                                 kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle || !IsInside(handle.get(), name)) return false;
-  FileFacts facts;
-  if (FileFactsOf(handle.get(), &facts) && (facts.attributes & FILE_ATTRIBUTE_READONLY)) {
-    FILE_BASIC_INFO basic = {};
-    basic.FileAttributes = facts.attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (!basic.FileAttributes) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(handle.get(), FileBasicInfo, &basic, sizeof basic);
-  }
+  ClearReadOnly(handle.get());
   FILE_DISPOSITION_INFO disposition = {TRUE};
   return SetFileInformationByHandle(handle.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+void RealFolder::MakeReplaceable(const std::wstring& name) const {
+  Kind kind;
+  FileHandle handle = OpenEntry(name, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, &kind);
+  if (handle) ClearReadOnly(handle.get());
 }
 
 bool RealFolder::Empty() const {

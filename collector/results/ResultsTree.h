@@ -85,6 +85,9 @@ class RealFolder {
   // False when it stays: a folder not empty, a file held open, or a link the platform
   // only reaches through what it points to.
   bool Remove(const std::wstring& name) const;
+  // Lets the platform rename another file onto the file name (its read-only mark
+  // goes); a link or a file with other names elsewhere is left as it is.
+  void MakeReplaceable(const std::wstring& name) const;
   // Removes everything inside, depth first, without following any link; false when
   // something stayed.
   bool Empty() const;

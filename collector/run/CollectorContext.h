@@ -33,7 +33,9 @@ struct CollectorContext {
   std::string OutputPath(const std::string& fileName) const { return scriptFolder + "\\" + fileName; }
 
   // Whether the action named requestName may write fileName (a file, or with isFolder
-  // a folder) into the script folder: the shared name check (NameCheck.h). A refused
-  // name gets the ERROR line that names it, and the action does nothing else.
+  // a folder) into the script folder: the shared name check (NameCheck.h), and no
+  // output of another action of the other kind (a folder where a file is meant, or the
+  // reverse) under that name. A refused name gets the ERROR line that names it, and
+  // the action does nothing else.
   bool AcceptOutputName(const std::string& requestName, const std::string& fileName, bool isFolder = false) const;
 };

@@ -122,10 +122,11 @@ void RunDriver::Collect(RunView& view) {
       refusal = FormatText(GetText(texts::ResultBusyMessage), {run.ResultFile()});
     if (refusal.empty() && !ClearOldResults(run.ResultsRoot()))
       refusal = FormatText(GetText(texts::ResultLinkMessage), {run.ResultsRoot()});
+    // A previous result file of the same name stays until the new archive replaces it
+    // (a run that makes none leaves it as it was).
     if (refusal.empty()) {
-      // A previous result file of the same name goes (a link to it stays, and the new
-      // archive takes its place); failures show later.
-      RealFolder::Open(FolderOf(run.ResultFile())).Remove(WideNameOf(NameOf(run.ResultFile())));
+      // Held lock: every temporary of the folder's kind is a killed run's.
+      ResultsArchive::RemoveLeftTemporaries(run.ResultFile());
       CollectingPass(run, view);
     }
   } catch (...) {

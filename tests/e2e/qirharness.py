@@ -60,7 +60,12 @@ class Display:
     def stop(self):
         if self.proc:
             self.proc.terminate()
-            self.proc.wait(timeout=10)
+            # A busy machine may take a while to let it end; it goes either way.
+            try:
+                self.proc.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
             self.proc = None
 
 
@@ -89,6 +94,20 @@ def private_prefix(name):
     runner.chmod(0o755)
     WINE_RUN = runner
     return prefix
+
+
+def serve_prefix(prefix):
+    """Keeps one server of the prefix (made by private_prefix and set up as the suite
+    needs: the services read its drives when they start) for the whole suite, and starts
+    the prefix's services now, on /dev/null. stop_prefix ends the server; left behind, it
+    ends ten idle minutes later. A server left to itself ends a few idle seconds after a
+    program (one slow step of a test on a busy machine is enough); the next program then
+    starts it again cold, with the services inheriting that program's output pipe."""
+    env = dict(os.environ, WINEPREFIX=str(prefix))
+    subprocess.run(["wineserver", "-p600"], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, check=False)
+    subprocess.run([str(WINE_RUN), "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=600, check=False)
 
 
 def stop_prefix(prefix):
@@ -354,5 +373,5 @@ class Driver:
             self.proc.stdin.close()
         except (OSError, RuntimeError, ValueError):
             pass
-        self.proc.wait(timeout=30)
+        self.proc.wait(timeout=120)
         self.proc.stdout.close()

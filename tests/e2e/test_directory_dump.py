@@ -12,7 +12,6 @@ import csv
 import datetime
 import io
 import os
-import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -39,8 +38,7 @@ def setUpModule():
     display.start()
     prefix = h.private_prefix("directory")
     # The prefix's services start now, on /dev/null, not inside a run whose output is read.
-    subprocess.run([str(h.WINE_RUN), "wineboot"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=300, check=False)
+    h.serve_prefix(prefix)
     dll = h.winpath(STAND_IN).replace("\\", "\\\\")
     entries = ["REGEDIT4", ""]
     for clsid in (SYSTEM_INFO_CLSID, NAME_TRANSLATE_CLSID, STAND_IN_CLSID):

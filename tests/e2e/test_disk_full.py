@@ -174,6 +174,13 @@ class DiskFullTest(unittest.TestCase):
         self.assertEqual(sorted(p.name for p in self.disk.iterdir() if p.is_file()), ["filler.bin"],
                          "neither the result file nor the archive in the making")
 
+    def test_a_rerun_that_fails_keeps_the_earlier_archive(self):
+        self.assertEqual(h.run_collector(["/outfile=q:\\results.tgz", "/silent"], exe=self.app / "QIRTool.exe"), 0)
+        earlier = (self.disk / "results.tgz").read_bytes()
+        code, _, _ = self.run_on_full_disk(0)
+        self.assertEqual(code, 1)
+        self.assertEqual((self.disk / "results.tgz").read_bytes(), earlier, "the earlier archive, byte for byte")
+
     def test_disk_full_from_the_start(self):
         code, _, _ = self.run_on_full_disk(0)
         self.assertEqual(code, 1)

@@ -191,7 +191,11 @@ class ScriptActionsTest(unittest.TestCase):
 
         self.assertEqual(members["Actions/Dump.txt"], crlf(DUMP_TEXT.replace("{large}", LARGE_VALUE.hex(",").upper())))
 
-        events = self.events(members)
+        # The search walks the whole registry, which tests running beside this one change
+        # meanwhile (a loop, a key deeper than the limit): what it says of those is theirs.
+        events = [(level, text) for level, text in self.events(members)
+                  if not (level == "ERROR" and text.startswith("Registry key ")
+                          and "\\qirex\\e2e\\" not in text.lower())]
         found_at = [text[len("Found matching key at "):] for level, text in events
                     if text.startswith("Found matching key at ")]
         # Every root is searched: the current user's keys are met again under the
@@ -256,19 +260,21 @@ class ScriptActionsTest(unittest.TestCase):
 
     def test_external_tool_and_process_list(self):
         tool_output = self.data_dir + "\\tool-output.txt"
+        # The slow tool runs until the result file is there: through the whole run.
+        slow = "~0 ToolStub.exe wait " + h.winpath(self.out / "results.tgz")
         members = self.collect("""<QIRSCRIPT>
-<EXECUTE Write="ToolStub.exe write $DATADIR$\\tool-output.txt" Slow="~0 ToolStub.exe sleep 6000"
+<EXECUTE Write="ToolStub.exe write $DATADIR$\\tool-output.txt" Slow="%s"
          Missing="NoSuchTool.exe /x"/>
 <MISCELLANEOUS Process_List="ignored"/>
 </QIRSCRIPT>
-""")
+""" % slow)
         events = self.events(members)
         processes = "%s\\Process_List.txt" % self.data_dir
         self.assertEqual(events, (
             xml_events("EXECUTE", "Missing", "NoSuchTool.exe /x") +
             [("INFORMATION", "Command must return within 5 minute(s)"),
              ("ERROR", "Unable to execute command (2)")] +
-            xml_events("EXECUTE", "Slow", "~0 ToolStub.exe sleep 6000") +
+            xml_events("EXECUTE", "Slow", slow) +
             [("INFORMATION", "Command must return within 0 minute(s)"),
              ("ERROR", "Command has not returned after 0 minute(s)")] +
             xml_events("EXECUTE", "Write", "ToolStub.exe write $DATADIR$\\tool-output.txt") +

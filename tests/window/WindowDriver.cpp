@@ -187,8 +187,9 @@ std::string WaitExit(DWORD timeout) {
 }
 
 // Watches the progress window as closely as possible until the collector ends: whether
-// it was ever seen, ever visible, and where it was.
-std::string Watch(DWORD timeout) {
+// it was ever seen, ever visible, and where it was. flag (when given) is created once
+// the window has been seen, so that a run can hold until the watch has found it.
+std::string Watch(DWORD timeout, const std::string& flag) {
   if (!child.hProcess) return "error not started";
   bool seen = false, everVisible = false;
   RECT where = {};
@@ -197,6 +198,8 @@ std::string Watch(DWORD timeout) {
     if (GetTickCount() - start >= timeout) return "error timeout";
     for (HWND w : ChildWindows()) {
       if (KindOf(w) != Kind::Progress) continue;
+      if (!seen && !flag.empty())
+        CloseHandle(CreateFileA(flag.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
       seen = true;
       if (IsWindowVisible(w)) everVisible = true;
       GetWindowRect(w, &where);
@@ -278,7 +281,7 @@ std::string Execute(const std::string& line) {
   }
   if (command == "save-cancel") return Press(Kind::SaveDialog, "save dialog", IDCANCEL, timeout);
   if (command == "wait") return WaitExit(timeout);
-  if (command == "watch") return Watch(timeout);
+  if (command == "watch") return Watch(timeout, rest());
   return "error unknown command " + command;
 }
 

@@ -43,6 +43,7 @@ def setUpModule():
     global prefix
     display.start()
     prefix = h.private_prefix("pages")
+    h.serve_prefix(prefix)
 
 
 def tearDownModule():
@@ -54,10 +55,10 @@ class PagesTest(SheetTest):
     def file_dialog(self, command, path):
         """Answers the file dialog that `command` opens with `path`."""
         self.driver("press %d %d" % (SHEET, command))
-        self.driver("dlg %d 20000" % FILE_NAME)
+        self.driver("dlg %d 60000" % FILE_NAME)
         self.driver("settext %d %d %s" % (FILE_NAME, FILE_NAME, h.winpath(path)))
         self.driver("press %d %d" % (FILE_NAME, OK))
-        self.driver("gone %d 20000" % FILE_NAME)
+        self.driver("gone %d 60000" % FILE_NAME)
 
     def open(self, name, options=None, items=None):
         """Stores task `name` with numbered options (ints as DWORD, lists as multi-strings,
@@ -94,18 +95,18 @@ class PagesTest(SheetTest):
             self.driver("click %d %d" % (holder, number))
 
     def answer(self, button):
-        self.driver("dlg %d 10000" % MESSAGE_BOX)
+        self.driver("dlg %d 60000" % MESSAGE_BOX)
         self.driver("press %d %d" % (MESSAGE_BOX, button))
-        self.driver("gone %d 10000" % MESSAGE_BOX)
+        self.driver("gone %d 60000" % MESSAGE_BOX)
 
     def dialog(self, button, holder):
         """Presses a page button that opens one of Polvane's dialogs and waits for it."""
         self.driver("press %d %d" % (SHEET, button))
-        self.driver("dlg %d 10000" % holder)
+        self.driver("dlg %d 60000" % holder)
 
     def close_dialog(self, holder, button=OK):
         self.driver("press %d %d" % (holder, button))
-        self.driver("gone %d 10000" % holder)
+        self.driver("gone %d 60000" % holder)
 
     def add_type(self, extension):
         self.driver("settext %d %d %s" % (TYPES, TYPE_FIELD, extension))
@@ -304,13 +305,13 @@ class ReportsAndAdvancedTest(PagesTest):
 class RoundTripTest(PagesTest):
     def edit_every_field(self):
         self.driver("press %d %d" % (SHEET, ADD))
-        self.driver("dlg %d 10000" % ITEM_DIALOG)
+        self.driver("dlg %d 60000" % ITEM_DIALOG)
         self.driver("choose %d %d %d" % (ITEM_DIALOG, KIND, FOLDER_KIND))
         # The kind's change arrives posted and empties the path: the path is typed after it.
         self.until(lambda: self.value(PATH, "visible", ITEM_DIALOG), lambda v: v == "1")
         self.driver("settext %d %d C:\\users" % (ITEM_DIALOG, PATH))
         self.driver("press %d %d" % (ITEM_DIALOG, OK))
-        self.driver("gone %d 10000" % ITEM_DIALOG)
+        self.driver("gone %d 60000" % ITEM_DIALOG)
         self.click(WHERE1, WHERE2)
 
         self.tab(FILE_TYPES)

@@ -31,6 +31,7 @@ def setUpModule():
     os.environ["LC_ALL"] = "C.UTF-8"
     display.start()
     prefix = h.private_prefix("sheet")
+    h.serve_prefix(prefix)
 
 
 def tearDownModule():
@@ -77,7 +78,7 @@ class SheetTest(unittest.TestCase):
     def start(self, *args):
         return self.driver('start "%s" %s' % (h.winpath(h.KESTRUNE), " ".join(args)))
 
-    def sheet(self, timeout=20000):
+    def sheet(self, timeout=120000):
         return self.driver("dlg %d %d" % (SHEET, timeout))
 
     def control(self, number, holder=SHEET):
@@ -90,7 +91,7 @@ class SheetTest(unittest.TestCase):
         answer = self.driver("rows %d" % SHEET)
         return [tuple(answer["row%d" % i].split("|")) for i in range(int(answer["count"]))]
 
-    def until(self, what, check, timeout=20):
+    def until(self, what, check, timeout=120):
         end = time.time() + timeout
         while True:
             value = what()
@@ -100,7 +101,7 @@ class SheetTest(unittest.TestCase):
                 self.fail("still %r" % (value,))
             time.sleep(0.2)
 
-    def exit_code(self, timeout=20000):
+    def exit_code(self, timeout=120000):
         return int(self.driver("wait %d" % timeout)["exit"])
 
     def notices(self):
@@ -146,7 +147,7 @@ class InstanceTest(SheetTest):
 
     def test_a_task_that_cannot_be_opened_ends_the_start_with_its_message(self):
         self.start("/TASK Missing")
-        box = self.driver("dlg %d 20000" % MESSAGE_BOX)
+        box = self.driver("dlg %d 60000" % MESSAGE_BOX)
         text = self.control(MESSAGE_BOX, MESSAGE_BOX)["text"]
         self.assertIn("could not be opened", text)
         self.assertIn("/TASK Missing", text, "the command line is the message's inserted text")
@@ -157,6 +158,8 @@ class InstanceTest(SheetTest):
 
 class CommandsTest(SheetTest):
     def test_start_and_stop_launch_the_scanner_and_the_poll_follows_it(self):
+        # The scan runs until Stop cancels it, however slowly the test gets there.
+        self.driver("setenv QM_SCANNER_RUN_MS 600000")
         self.task("Weekly", "Weekly scan")
         self.start("/TASK Weekly")
         self.sheet()
@@ -256,7 +259,7 @@ class CommandsTest(SheetTest):
 
         # KORBEL's schedule dialog changes the task: Apply becomes possible.
         self.driver("press %d %d" % (SHEET, SCHEDULE))
-        self.driver("dlg 3001 10000")
+        self.driver("dlg 3001 60000")
         self.driver("click 3001 3001")
         self.driver("press 3001 %d" % OK)
         self.until(lambda: self.enabled(APPLY), lambda s: s == [True])
@@ -278,7 +281,7 @@ class CommandsTest(SheetTest):
         self.start()
         self.sheet()
         self.driver("press %d %d" % (SHEET, OK))
-        self.driver("dlg %d 10000" % NAME_DIALOG)
+        self.driver("dlg %d 60000" % NAME_DIALOG)
         self.driver("settext %d %d Nightly scan" % (NAME_DIALOG, NAME_DIALOG))
         self.driver("press %d %d" % (NAME_DIALOG, OK))
         self.until(lambda: self.sheet()["title"], lambda t: t == "Scan Task Properties - Nightly scan")
@@ -333,7 +336,7 @@ class LocationsTest(SheetTest):
         self.start("/TASK Weekly")
         self.sheet()
         self.driver("press %d %d" % (SHEET, ADD))
-        dialog = self.driver("dlg %d 10000" % ITEM_DIALOG)
+        dialog = self.driver("dlg %d 60000" % ITEM_DIALOG)
         self.assertEqual(dialog["title"], "Add Scan Item")
         self.assertEqual(self.control(KIND, ITEM_DIALOG)["sel"], "0")
         self.assertEqual(self.control(PATH, ITEM_DIALOG)["visible"], "0", "a special kind shows its description")
@@ -343,7 +346,7 @@ class LocationsTest(SheetTest):
         self.assertEqual(self.control(OK, ITEM_DIALOG)["enabled"], "0", "no path yet")
         self.driver("settext %d %d c:" % (ITEM_DIALOG, PATH))
         self.driver("press %d %d" % (ITEM_DIALOG, OK))
-        self.driver("gone %d 10000" % ITEM_DIALOG)
+        self.driver("gone %d 60000" % ITEM_DIALOG)
         self.until(self.rows, lambda rows: len(rows) == 2)
         self.assertEqual(self.rows()[1][0::2], ("C:\\", str(DRIVE_ICON)))
 

@@ -410,4 +410,24 @@ TEST_F(ResultsArchiveTest, LongNamesStayWholeAndWhatNoEntryCarriesIsLeftOut) {
   EXPECT_TRUE(FolderIsEmpty(root_));
 }
 
+// A file of the results that has a second name elsewhere is that place's file as much as
+// a link is: left out of the archive with its ERROR line; the other name keeps its data.
+TEST_F(ResultsArchiveTest, AFileWithASecondNameElsewhereIsLeftOut) {
+  const std::string outside = base_ + "\\outside.txt";
+  WriteFileBytes(outside, "not the run's");
+  ASSERT_TRUE(CreateHardLinkA((root_ + "\\linked.txt").c_str(), outside.c_str(), nullptr));
+  WriteFileBytes(root_ + "\\own.txt", "own");
+  LineFileWriter log(base_ + "\\log.csv");
+  ResultsArchive archive(result_, root_, NoStatus());
+  archive.LeaveOutUnfit(&log);
+  archive.Compress();
+  EXPECT_EQ(0, WriteFailed.load());
+  EXPECT_EQ(std::vector<std::string>{"ERROR,Link or junction linked.txt left out of the archive"},
+            LogEntries(base_ + "\\log.csv"));
+  const std::vector<TarEntry> entries = ParseTar(Gunzip(result_));
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ("own.txt", entries[0].name);
+  EXPECT_EQ("not the run's", ReadAll(outside));
+}
+
 }  // namespace
