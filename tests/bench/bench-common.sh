@@ -3,15 +3,22 @@
 # helpers. Nothing here asserts; the scripts print figures.
 
 # bench_wine BUILD: the prefix of the build tree, its wineserver kept alive until exit.
+# It takes the tree's test-run lock first, as tests/run-tests.sh does: the server it
+# ends at exit is the one a test run of the same tree would be using.
 bench_wine() {
+  exec 9>"$1/.test-run.lock"
+  if ! flock -n 9; then
+    echo "bench: waiting for a test run of $1 to end"
+    flock 9
+  fi
   export WINEPREFIX="$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 9>&- || true
   fi
   # Wine's server and services are started before the clock runs, as in a real run
   # where the measured step is part of a long-lived process.
-  wineserver -p 120 >/dev/null 2>&1 || true
-  /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 || true
+  wineserver -p 120 >/dev/null 2>&1 9>&- || true
+  /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 9>&- || true
   trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
 
