@@ -70,9 +70,23 @@ copy_rows() {  # NAME TITLE
 declare -A rc
 checks=()
 
+# The 2,000-file pair takes a second or two, where one busy moment of the shared
+# machine weighs much: three rounds side by side, the quietest (least time for both)
+# counts in the table, as in the archive bench.
 for count in $small_counts; do
-  copy_pair "small$count" "$data/small-$count"
-  rm -rf "${work:?}/small$count"
+  rounds=1
+  [ "$count" -le 2000 ] && rounds=3
+  best="" best_sum=""
+  for round in $(seq "$rounds"); do
+    copy_pair "small$count.$round" "$data/small-$count"
+    rm -rf "${work:?}/small$count.$round"
+    ours_wall=$(cut -d' ' -f1 "$work/small$count.$round.copy.time")
+    peer_wall=$(cut -d' ' -f1 "$work/small$count.$round.xcopy.time")
+    [ "$rounds" -gt 1 ] && echo "$count small files, round $round: collector $ours_wall s, xcopy $peer_wall s, ratio $(ratio "$ours_wall" "$peer_wall")"
+    sum=$(awk -v a="$ours_wall" -v b="$peer_wall" 'BEGIN {print a + b}')
+    if [ -z "$best" ] || awk -v a="$sum" -v b="$best_sum" 'BEGIN {exit !(a < b)}'; then best=$round best_sum=$sum; fi
+  done
+  for kind in copy.time copy.out xcopy.time; do cp "$work/small$count.$best.$kind" "$work/small$count.$kind"; done
 done
 
 # The mixed folder: FILES /s, then the archive of the results root it filled (the
