@@ -41,5 +41,7 @@ case "$verdict" in
   *) echo "kit-run: not INTACT"; exit 1 ;;
 esac
 # The sample script ran: its folder is in the archive.
-tar tzf "$result" | grep -q '^Sample/' || { echo "kit-run: the sample script left nothing"; exit 1; }
+# (Listed first: grep -q ending early would fail tar with SIGPIPE under pipefail.)
+listing=$(tar tzf "$result")
+grep -q '^Sample/' <<<"$listing" || { echo "kit-run: the sample script left nothing"; exit 1; }
 echo "kit-run: the kit's QIRTool ran Sample.qir in a fresh prefix; the Linux kit's QIRVerify: INTACT"
