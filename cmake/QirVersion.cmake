@@ -34,6 +34,11 @@ function(qir_stamp_versions dir)
     endforeach()
     set(has_block FALSE)
     foreach(script ${scripts})
+      # A script the build generates (the test's message resources) is not there yet
+      # on a first configure; none of those carries a version block.
+      if(NOT EXISTS ${script})
+        continue()
+      endif()
       file(STRINGS ${script} block REGEX "VERSIONINFO")
       if(block)
         set(has_block TRUE)
