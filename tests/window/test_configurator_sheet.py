@@ -134,7 +134,7 @@ class InstanceTest(SheetTest):
 
         # Another task: a second sheet, in front.
         self.start("/TASK Daily")
-        self.assertEqual(self.sheet()["foreground"], "1")
+        self.until(lambda: self.sheet()["foreground"], lambda f: f == "1")
         # The same task and this computer as server (in another letter case): the new
         # start ends at once and the first sheet comes forward.
         server = self.driver("query 1")["name"]
