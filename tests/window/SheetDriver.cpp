@@ -378,16 +378,16 @@ std::string Rename(HWND sheet, int row, const std::wstring& text) {
 }
 
 // Keys as the keyboard gives them, to the sheet made the foreground window first.
-std::string Keys(HWND sheet, const std::string& spec) {
+std::string Keys(HWND sheet, const std::string& chord) {
   // The keys go to whatever is in front: wait until the sheet is, not for a while.
   for (int tries = 0; tries < 2400 && GetForegroundWindow() != sheet; ++tries) {
     SetForegroundWindow(sheet);
     Sleep(50);
   }
   std::vector<WORD> keys;
-  if (spec.find("ctrl") != std::string::npos) keys.push_back(VK_CONTROL);
-  if (spec.find("shift") != std::string::npos) keys.push_back(VK_SHIFT);
-  keys.push_back(spec.find("tab") != std::string::npos ? VK_TAB : VK_RETURN);
+  if (chord.find("ctrl") != std::string::npos) keys.push_back(VK_CONTROL);
+  if (chord.find("shift") != std::string::npos) keys.push_back(VK_SHIFT);
+  keys.push_back(chord.find("tab") != std::string::npos ? VK_TAB : VK_RETURN);
   std::vector<INPUT> inputs;
   for (WORD k : keys) {
     INPUT in = {};
